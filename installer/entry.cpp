@@ -1,0 +1,72 @@
+#include "entry.h"
+
+#include "commandline.h"
+#include "installationfiles.h"
+#include "installerwizard.h"
+#include "productidentity.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace {
+
+void writeToStandardError(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+int reportMissingInstallationFiles(const QString &directory)
+{
+    QMessageBox::critical(
+            nullptr,
+            QCoreApplication::translate("QApplication", "Missing Installation Files"),
+            QCoreApplication::translate("QApplication",
+                                        "%1 installation files not found in \"%2\".")
+                    .arg(identityText(productIdentity.productName), directory),
+            QMessageBox::Ok);
+    return 1;
+}
+
+// Registering the launch icons and menu entry of an installed suite belongs to the installation
+// engine's desktop integration, which this build does not have yet. Say so rather than pretend:
+// the mode still ends with status 0, as it does whatever the registration's outcome.
+int registerLaunchIconsOnly(const QString &source)
+{
+    writeToStandardError(QStringLiteral("Launch icon registration for \"%1\" is not available "
+                                        "in this build.\n")
+                                 .arg(source));
+    return 0;
+}
+
+} // namespace
+
+int runInstaller(QApplication &application)
+{
+    const QStringList arguments = QCoreApplication::arguments();
+    const CommandLine commandLine = parseCommandLine(arguments.mid(1));
+    if (!commandLine.unknownOption.isNull()) {
+        writeToStandardError(unknownOptionReport(commandLine.unknownOption, arguments.value(0)));
+        return 1;
+    }
+
+    const QString source = findInstallationFiles();
+    if (source.isNull())
+        return reportMissingInstallationFiles(QCoreApplication::applicationDirPath());
+
+    if (commandLine.iconsOnly)
+        return registerLaunchIconsOnly(source);
+
+    QObject::connect(&application, &QGuiApplication::lastWindowClosed, &application,
+                     &QCoreApplication::quit);
+    InstallerWizard wizard;
+    if (!wizard.setSource(source))
+        return reportMissingInstallationFiles(source);
+    if (!commandLine.destination.isNull())
+        wizard.setDestination(commandLine.destination);
+    wizard.show();
+    return application.exec();
+}

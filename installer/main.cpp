@@ -1,0 +1,13 @@
+#include "entry.h"
+#include "messagefilter.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    // Before the application object: a missing display or platform plugin shows up while it is
+    // being constructed.
+    qInstallMessageHandler(installerMessageFilter);
+    QApplication application(argc, argv);
+    return runInstaller(application);
+}
