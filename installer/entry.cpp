@@ -22,12 +22,10 @@ void writeToStandardError(const QString &text)
 int reportMissingInstallationFiles(const QString &directory)
 {
     QMessageBox::critical(
-            nullptr,
-            QCoreApplication::translate("QApplication", "Missing Installation Files"),
-            QCoreApplication::translate("QApplication",
-                                        "%1 installation files not found in \"%2\".")
-                    .arg(identityText(productIdentity.productName), directory),
-            QMessageBox::Ok);
+        nullptr, QCoreApplication::translate("QApplication", "Missing Installation Files"),
+        QCoreApplication::translate("QApplication", "%1 installation files not found in \"%2\".")
+            .arg(identityText(productIdentity.productName), directory),
+        QMessageBox::Ok);
     return 1;
 }
 
@@ -38,15 +36,14 @@ int registerLaunchIconsOnly(const QString &source)
 {
     writeToStandardError(QStringLiteral("Launch icon registration for \"%1\" is not available "
                                         "in this build.\n")
-                                 .arg(source));
+                             .arg(source));
     return 0;
 }
 
 } // namespace
 
-int runInstaller(QApplication &application)
+int runInstaller(QApplication &application, const QStringList &arguments)
 {
-    const QStringList arguments = QCoreApplication::arguments();
     const CommandLine commandLine = parseCommandLine(arguments.mid(1));
     if (!commandLine.unknownOption.isNull()) {
         writeToStandardError(unknownOptionReport(commandLine.unknownOption, arguments.value(0)));

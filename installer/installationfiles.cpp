@@ -18,8 +18,7 @@ bool entryExists(const QString &path)
 
 } // namespace
 
-QStringList installationCandidates(const QString &programDirectory,
-                                   const QString &workingDirectory)
+QStringList installationCandidates(const QString &programDirectory, const QString &workingDirectory)
 {
     // QFileInfo::path() is the directory part of a path; for "/" it is "/" again.
     return {programDirectory, QFileInfo(programDirectory).path(), workingDirectory,
@@ -31,9 +30,9 @@ QString findInstallationFiles(const QString &programDirectory, const QString &wo
     const QString archive = QLatin1Char('/') + identityText(productIdentity.payloadArchiveName);
     const QStringList candidates = installationCandidates(programDirectory, workingDirectory);
     for (const QString &candidate : candidates) {
-        if (entryExists(candidate + archive)
-            || entryExists(candidate + QLatin1String("/bin/zuv"))
-            || entryExists(candidate + QLatin1String("/bin/hok")))
+        if (entryExists(candidate + archive) ||
+            entryExists(candidate + QLatin1String("/bin/zuv")) ||
+            entryExists(candidate + QLatin1String("/bin/hok")))
             return candidate;
     }
     return QString();

@@ -9,5 +9,6 @@ int main(int argc, char *argv[])
     // being constructed.
     qInstallMessageHandler(installerMessageFilter);
     QApplication application(argc, argv);
-    return runInstaller(application);
+    // The toolkit has taken its own options (-display, -platform, -style ...) out by now.
+    return runInstaller(application, QCoreApplication::arguments());
 }

@@ -31,11 +31,11 @@ QString programDirectory()
 {
     writeLine("Unable to load Qt QPA plugin.");
     const QSet<QString> missing =
-            missingLibraries(programDirectory() + QLatin1String("/platforms/libqxcb.so"));
+        missingLibraries(programDirectory() + QLatin1String("/platforms/libqxcb.so"));
     if (!missing.isEmpty()) {
         const QStringList names(missing.cbegin(), missing.cend());
-        writeLine("\nThese dependencies could not be found:\n"
-                  + names.join(QLatin1Char('\n')).toUtf8() + '\n');
+        writeLine("\nThese dependencies could not be found:\n" +
+                  names.join(QLatin1Char('\n')).toUtf8() + '\n');
     }
     writeLine("Message returned: '" + message.toUtf8() + '\'');
     std::exit(1);
@@ -52,7 +52,7 @@ void installerMessageFilter(QtMsgType, const QMessageLogContext &, const QString
     // A plugin that is found but cannot be loaded gets the first message. One that is not found
     // at all gets the second, as a fatal message after which the toolkit would abort without a
     // word to the user; it is the same failure from the user's side, so it gets the same report.
-    if (message.startsWith(QLatin1String("Could not load the Qt platform plugin"))
-        || message.startsWith(QLatin1String("Could not find the Qt platform plugin")))
+    if (message.startsWith(QLatin1String("Could not load the Qt platform plugin")) ||
+        message.startsWith(QLatin1String("Could not find the Qt platform plugin")))
         reportPluginFailure(message);
 }

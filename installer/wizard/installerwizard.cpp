@@ -14,11 +14,8 @@ bool InstallerWizard::setSource(const QString &directory)
 {
     installSource = directory;
     const QDir terms(QDir(directory).filePath(QStringLiteral("license_terms")));
-    return QFileInfo::exists(terms.filePath(QStringLiteral("license_agreement.txt")))
-            && QFileInfo::exists(terms.filePath(QStringLiteral("supplementary_terms.txt")));
+    return QFileInfo::exists(terms.filePath(QStringLiteral("license_agreement.txt"))) &&
+        QFileInfo::exists(terms.filePath(QStringLiteral("supplementary_terms.txt")));
 }
 
-void InstallerWizard::setDestination(const QString &directory)
-{
-    presetDestination = directory;
-}
+void InstallerWizard::setDestination(const QString &directory) { presetDestination = directory; }
