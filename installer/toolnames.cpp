@@ -1,14 +1,26 @@
 #include "toolnames.h"
 
+// One value a line, in the order of the fields, each named beside it.
+// clang-format off
 extern const ToolNames toolNames = {
-    "out_of_memory",     "zuv debugger version",
-    "Config File",       "user.config",
-    "system.config",     "breskan",
-    "tavrin-orvex",      ".breskan",
-    "orvex-remoted.bin", "zuv-remoted",
-    "zuv-util-gui",      "zuv-util",
-    "orvex-untar",       "hopgate",
-    "orvex-cti",         "orvex-client",
-    "orvex-mpirun",      "orvex-treeserver",
-    "orvex-backend",
+    /* outOfMemoryKeyword */ "out_of_memory",
+    /* debuggerVersionLabel */ "zuv debugger version",
+    /* configFileLabel */ "Config File",
+    /* userConfigFileName */ "user.config",
+    /* systemConfigFileName */ "system.config",
+    /* legacyName */ "breskan",
+    /* suiteFileStem */ "tavrin-orvex",
+    /* legacyConfigDirectory */ ".breskan",
+    /* remoteDaemonExecutable */ "orvex-remoted.bin",
+    /* debuggerRemoteDaemon */ "zuv-remoted",
+    /* utilityGuiExecutable */ "zuv-util-gui",
+    /* utilityExecutable */ "zuv-util",
+    /* untarExecutable */ "orvex-untar",
+    /* hopgateExecutable */ "hopgate",
+    /* ctiExecutable */ "orvex-cti",
+    /* clientExecutable */ "orvex-client",
+    /* mpirunExecutable */ "orvex-mpirun",
+    /* treeServerExecutable */ "orvex-treeserver",
+    /* backendExecutable */ "orvex-backend",
 };
+// clang-format on
