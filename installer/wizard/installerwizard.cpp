@@ -1,21 +1,204 @@
 #include "installerwizard.h"
 
+#include "installerwizardui.h"
 #include "productidentity.h"
+#include "viewer.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QTextStream>
+#include <QWizardPage>
 
-InstallerWizard::InstallerWizard(QWidget *parent) : QWizard(parent)
+#include <unistd.h>
+
+namespace {
+
+std::function<unsigned()> &userIdProvider()
 {
-    setWindowTitle(tr("%1 Installer").arg(identityText(productIdentity.productName)));
+    static std::function<unsigned()> provider;
+    return provider;
+}
+
+unsigned realUserId()
+{
+    const std::function<unsigned()> &provider = userIdProvider();
+    return provider ? provider() : unsigned(::getuid());
+}
+
+} // namespace
+
+void InstallerWizard::setUserIdProvider(std::function<unsigned()> provider)
+{
+    userIdProvider() = std::move(provider);
+}
+
+InstallerWizard::InstallerWizard(QWidget *parent)
+    : QWizard(parent), form(std::make_unique<InstallerWizardUi>())
+{
+    form->setupUi(this);
+    setSideWidget(new QWidget(this));
+
+    connect(this, &QWizard::currentIdChanged, this, &InstallerWizard::pageChanged);
+
+    const QString iconName = identityText(productIdentity.iconName);
+    QIcon icon;
+    for (int size : {256, 192, 128, 64, 48, 32, 24, 22, 16})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/%2.png").arg(size).arg(iconName),
+                     QSize(size, size), QIcon::Normal, QIcon::Off);
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+
+    applyProductName();
+
+    form->cancelPage->setFinalPage(true);
+    form->errorPage->setFinalPage(true);
+    form->finishPage->setFinalPage(true);
+    form->readyPage->setCommitPage(true);
+    form->installPage->setCommitPage(true);
+
+    form->welcomePage->setPixmap(
+        QWizard::WatermarkPixmap,
+        QPixmap(QStringLiteral(":/%1.png").arg(identityText(productIdentity.bannerName))));
+    form->readyPage->setButtonText(QWizard::CommitButton, tr("Install"));
+    form->installPage->setButtonText(QWizard::CommitButton, tr("Install"));
+
+    // Connected before the field is filled, so the default destination is checked too.
+    connect(form->destLineEdit, &QLineEdit::textChanged, this, &InstallerWizard::verifyDest);
+
+    QPalette advice = form->directoryAdviceLabel->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        advice.setColor(group, QPalette::WindowText, Qt::red);
+    form->directoryAdviceLabel->setPalette(advice);
+    form->directoryAdviceLabel->hide();
+
+    if (realUserId() != 0) {
+        form->destLineEdit->setText(
+            QDir::home().filePath(identityText(productIdentity.userInstallSubdirectory)));
+        form->justForMeRadioButton->setChecked(true);
+        form->allUsersRadioButton->setEnabled(false);
+        form->allUsersRadioButton->setText(tr("&All Users (must be root)"));
+    } else {
+        form->destLineEdit->setText(identityText(productIdentity.systemInstallDirectory));
+        form->allUsersRadioButton->setChecked(true);
+    }
+}
+
+InstallerWizard::~InstallerWizard() = default;
+
+void InstallerWizard::applyProductName()
+{
+    // arg() fills the lowest placeholder only: the finish text keeps its %2 for the destination.
+    const QString product = identityText(productIdentity.productName);
+    setWindowTitle(windowTitle().arg(product));
+    form->welcomePage->setTitle(form->welcomePage->title().arg(product));
+    for (QLabel *label : {form->label, form->label_3, form->label_4, form->label_6, form->label_11,
+                          form->finishTextLabel})
+        label->setText(label->text().arg(product));
 }
 
 bool InstallerWizard::setSource(const QString &directory)
 {
     installSource = directory;
     const QDir terms(QDir(directory).filePath(QStringLiteral("license_terms")));
-    return QFileInfo::exists(terms.filePath(QStringLiteral("license_agreement.txt"))) &&
-        QFileInfo::exists(terms.filePath(QStringLiteral("supplementary_terms.txt")));
+    QFile agreement(terms.filePath(QStringLiteral("license_agreement.txt")));
+    QFile supplementary(terms.filePath(QStringLiteral("supplementary_terms.txt")));
+    if (!agreement.exists() || !supplementary.exists())
+        return false;
+    if (agreement.open(QIODevice::ReadOnly | QIODevice::Text) &&
+        supplementary.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        QTextStream agreementText(&agreement);
+        QTextStream supplementaryText(&supplementary);
+        form->licenceTextBrowser->setText(agreementText.readAll() + QLatin1String("\n\n") +
+                                          supplementaryText.readAll());
+    }
+    return true;
 }
 
-void InstallerWizard::setDestination(const QString &directory) { presetDestination = directory; }
+void InstallerWizard::setDestination(const QString &directory)
+{
+    form->destLineEdit->setText(directory);
+}
+
+void InstallerWizard::setNextEnabled(bool enabled)
+{
+    if (QAbstractButton *next = button(QWizard::NextButton))
+        next->setEnabled(enabled);
+}
+
+void InstallerWizard::on_acceptRadioButton_toggled(bool checked) { setNextEnabled(checked); }
+
+void InstallerWizard::verifyDest()
+{
+    static const QRegularExpression noWhitespace(QStringLiteral("^\\S+$"));
+    const bool acceptable = noWhitespace.match(form->destLineEdit->text()).hasMatch();
+    setNextEnabled(acceptable);
+    form->directoryAdviceLabel->setVisible(!acceptable);
+}
+
+void InstallerWizard::on_pushButton_clicked()
+{
+    QFileDialog dialog(this, tr("Select a Destination Directory"), form->destLineEdit->text());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() == QDialog::Accepted) {
+        const QStringList selected = dialog.selectedFiles();
+        if (!selected.isEmpty())
+            form->destLineEdit->setText(selected.constFirst());
+    }
+}
+
+void InstallerWizard::pageChanged()
+{
+    const int id = currentId();
+    if (id == InstallerWizardUi::LicencePageId)
+        setNextEnabled(form->acceptRadioButton->isChecked());
+    else if (id == InstallerWizardUi::FinishPageId)
+        button(QWizard::CancelButton)->setEnabled(false);
+}
+
+int InstallerWizard::nextId() const
+{
+    const int id = currentId();
+    if (id == InstallerWizardUi::ErrorPageId || id == InstallerWizardUi::CancelPageId)
+        return -1;
+    if (forcedNextId == -1)
+        return QWizard::nextId();
+    const int next = forcedNextId;
+    forcedNextId = -1;
+    return next;
+}
+
+void InstallerWizard::accept()
+{
+    if (currentId() == InstallerWizardUi::FinishPageId && form->releaseNotesCheckBox->isChecked()) {
+        const QString notes = QDir(QDir(form->destLineEdit->text()).filePath(QStringLiteral("doc")))
+                                  .filePath(QStringLiteral("RELEASE-NOTES"));
+        // Owned by itself: it deletes itself when closed, and outlives the wizard.
+        (new Viewer(notes))->show();
+    }
+    QWizard::accept();
+}
+
+void InstallerWizard::reject() { QWizard::reject(); }
+
+void InstallerWizard::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        form->retranslateUi(this);
+    QWizard::changeEvent(event);
+}

@@ -4,26 +4,50 @@
 #include <QString>
 #include <QWizard>
 
-// The installation wizard. This is its frame only: it accepts the installation source (checking
-// for the licence files) and a preset destination. The pages, their form and the installation
-// flow are added with the wizard's own work; until then the window has no pages.
+#include <functional>
+#include <memory>
+
+struct InstallerWizardUi;
+
+// The installer's main window: welcome, licence, install type, destination and confirmation,
+// then the installation's progress and one of three final pages.
 class InstallerWizard : public QWizard
 {
     Q_OBJECT
 
 public:
     explicit InstallerWizard(QWidget *parent = nullptr);
+    ~InstallerWizard() override;
 
-    // Remembers the installation source; false when it lacks either licence file.
+    // Remembers the installation source and shows its licence terms; false when either licence
+    // file is missing.
     bool setSource(const QString &directory);
     void setDestination(const QString &directory);
 
-    QString source() const { return installSource; }
-    QString destination() const { return presetDestination; }
+    int nextId() const override;
+    void accept() override;
+    void reject() override;
+
+    // The real user id decides the default destination and install type. Tests replace the
+    // question; an empty function restores the system's answer.
+    static void setUserIdProvider(std::function<unsigned()> provider);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private slots:
+    void on_acceptRadioButton_toggled(bool checked);
+    void on_pushButton_clicked();
+    void pageChanged();
+    void verifyDest();
 
 private:
+    void applyProductName();
+    void setNextEnabled(bool enabled);
+
+    std::unique_ptr<InstallerWizardUi> form;
     QString installSource;
-    QString presetDestination;
+    mutable int forcedNextId = -1;
 };
 
 #endif // INSTALLERWIZARD_H
