@@ -1,5 +1,8 @@
 #include "librarydependencies.h"
+#include "tar.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -41,4 +44,33 @@ QSet<QString> missingLibraries(const QString &file)
             missing.insert(match.captured(1));
     }
     return missing;
+}
+
+QStringList Tar::libraryDependencies(const QString &file, QStringList *missing) const
+{
+    // A resolved line ("libz.so.1 => /lib/x86_64-linux-gnu/libz.so.1 (0x...)") gives its path up
+    // to the first space; a missing one ends in "not found". The loader's own line and the
+    // virtual system library have no "=>" and are passed over.
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*([^\\s].*[^\\s])\\s*=>\\s*(?:(/[^ ]*)|not found$)"));
+
+    QStringList resolved;
+    const QStringList report = lddReport(file);
+    for (const QString &line : report) {
+        const QRegularExpressionMatch match = pattern.match(line);
+        if (!match.hasMatch())
+            continue;
+        if (match.capturedLength(2) > 0)
+            resolved.append(QDir::cleanPath(match.captured(2)));
+        else if (missing)
+            missing->append(match.captured(1));
+    }
+    return resolved;
+}
+
+void Tar::copyWithDependencies(const QString &file, const QString &prefix)
+{
+    const QStringList libraries = libraryDependencies(file);
+    for (const QString &library : libraries)
+        copyFile(library, prefix + QFileInfo(library).fileName());
 }
