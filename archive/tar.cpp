@@ -47,6 +47,12 @@ public:
     }
 
     bool isOpen() const { return fd >= 0; }
+    void reset(int other)
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = other;
+    }
     int get() const { return fd; }
     // Closes now and says whether the close succeeded: on network file systems a failed write
     // can first show up here.
@@ -343,7 +349,11 @@ bool Tar::copyTree(const QString &source, const QString &destination, int total,
 {
     std::vector<DirectoryId> ancestors;
     enterDirectory(source, ancestors);
-    return copyTree(source, destination, total, counter, ancestors, true);
+    // Reading the mask costs as much as copying a small file, so a walk reads it once.
+    copyMask = int(currentUmask());
+    const bool copied = copyTree(source, destination, total, counter, ancestors, true);
+    copyMask = -1;
+    return copied;
 }
 
 bool Tar::copyTree(const QString &source, const QString &destination, int total, int *counter,
@@ -409,13 +419,20 @@ bool Tar::copyFile(const QString &source, const QString &destination)
     // happens to its path meanwhile.
     struct stat info;
     const bool haveInfo = ::fstat(in.get(), &info) == 0;
-    // Truncated only once it is known not to be the source itself, which would be lost.
-    FileDescriptor out(
-        ::open(QFile::encodeName(destination).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-    struct stat existing;
-    if (!out.isOpen() || ::fstat(out.get(), &existing) != 0 ||
-        (haveInfo && existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) ||
-        (S_ISREG(existing.st_mode) && ::ftruncate(out.get(), 0) != 0)) {
+    const QByteArray target = QFile::encodeName(destination);
+    // A new file cannot be the source. An existing one is truncated only once it is known not to
+    // be the source itself (under another name, perhaps), which would be lost.
+    FileDescriptor out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!out.isOpen() && errno == EEXIST) {
+        out.reset(::open(target.constData(), O_WRONLY | O_CLOEXEC));
+        struct stat existing;
+        if (out.isOpen() &&
+            (::fstat(out.get(), &existing) != 0 ||
+             (haveInfo && existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) ||
+             (S_ISREG(existing.st_mode) && ::ftruncate(out.get(), 0) != 0)))
+            out.reset(-1);
+    }
+    if (!out.isOpen()) {
         emit error(tr("Can't open \"%1\" for writing.").arg(destination));
         return false;
     }
@@ -450,7 +467,8 @@ bool Tar::copyFile(const QString &source, const QString &destination)
         return false;
     }
     const mode_t mode = (S_ISDIR(info.st_mode) || (info.st_mode & S_IXUSR)) ? 0777 : 0666;
-    if (::fchmod(out.get(), mode & ~currentUmask()) != 0) {
+    const mode_t mask = copyMask >= 0 ? mode_t(copyMask) : currentUmask();
+    if (::fchmod(out.get(), mode & ~mask) != 0) {
         emit error(tr("Error changing permissions on \"%1\".").arg(destination));
         return false;
     }

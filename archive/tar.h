@@ -73,6 +73,8 @@ private:
 
     QString lastError;
     std::atomic<bool> cancelRequested {false};
+    // The file-creation mask for the files of the tree being copied, or -1 outside a walk.
+    int copyMask = -1;
 };
 
 // Creates path and its missing parents with default permissions (less the file-creation mask).
