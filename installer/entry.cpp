@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "installationfiles.h"
+#include "installer.h"
 #include "installerwizard.h"
 #include "productidentity.h"
 
@@ -29,14 +30,12 @@ int reportMissingInstallationFiles(const QString &directory)
     return 1;
 }
 
-// Registering the launch icons and menu entry of an installed suite belongs to the installation
-// engine's desktop integration, which this build does not have yet. Say so rather than pretend:
-// the mode still ends with status 0, as it does whatever the registration's outcome.
+// The source is an installed tree in this mode. Failures are shown in message boxes by the
+// registration itself and do not change the exit status.
 int registerLaunchIconsOnly(const QString &source)
 {
-    writeToStandardError(QStringLiteral("Launch icon registration for \"%1\" is not available "
-                                        "in this build.\n")
-                             .arg(source));
+    Installer installer;
+    installer.installMenuIcons(source);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "installerwizard.h"
 
+#include "installer.h"
 #include "installerwizardui.h"
 #include "productidentity.h"
 #include "viewer.h"
@@ -15,7 +16,9 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -165,10 +168,80 @@ void InstallerWizard::on_pushButton_clicked()
 void InstallerWizard::pageChanged()
 {
     const int id = currentId();
-    if (id == InstallerWizardUi::LicencePageId)
+    if (id == InstallerWizardUi::InstallPageId)
+        startInstallation();
+    else if (id == InstallerWizardUi::LicencePageId)
         setNextEnabled(form->acceptRadioButton->isChecked());
     else if (id == InstallerWizardUi::FinishPageId)
         button(QWizard::CancelButton)->setEnabled(false);
+}
+
+// A destination such as "~/tavrin" or "orvex" means what a shell would make of it, not a
+// directory named "~" or one below whatever the working directory happens to be.
+static QString absoluteDestination(const QString &text)
+{
+    QString path = text;
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        path.replace(0, 1, QDir::homePath());
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+void InstallerWizard::startInstallation()
+{
+    // Shown as installed: the field, and with it the finish page, name the absolute path.
+    form->destLineEdit->setText(absoluteDestination(form->destLineEdit->text()));
+
+    installer = new Installer(this);
+    connect(installer, &Installer::finished, this, &InstallerWizard::installer_finished);
+    connect(installer, &Installer::cancelled, this, &InstallerWizard::installer_cancelled);
+    connect(installer, &Installer::error, this, &InstallerWizard::installer_error);
+    connect(installer, &Installer::status, form->statusTextLabel, &QLabel::setText);
+    connect(installer, &Installer::progress, form->progressBar, &QProgressBar::setValue);
+    installer->install(installSource, form->destLineEdit->text());
+    if (QAbstractButton *commit = button(QWizard::CommitButton))
+        commit->setEnabled(false);
+}
+
+void InstallerWizard::moveTo(int pageId)
+{
+    forcedNextId = pageId;
+    next();
+}
+
+void InstallerWizard::installer_cancelled() { moveTo(InstallerWizardUi::CancelPageId); }
+
+void InstallerWizard::installer_error(QString message)
+{
+    QMessageBox::critical(this, tr("Install Error"), message, QMessageBox::Ok);
+    moveTo(InstallerWizardUi::ErrorPageId);
+}
+
+void InstallerWizard::installer_finished()
+{
+    const QString product = identityText(productIdentity.productName);
+    const QStringList missing = installer->missingDependencies();
+    if (!missing.isEmpty()) {
+        const QString text = missing.size() == 1
+            ? tr("The shared library %1 is not installed.\n"
+                 "%2 may not run correctly without this library.")
+                  .arg(missing.constFirst(), product)
+            : tr("The shared libraries %1 are not installed.\n"
+                 "%2 may not run correctly without these libraries.")
+                  .arg(missing.join(tr(", ")), product);
+        QMessageBox::warning(parentWidget(), tr("Missing Dependancies"), text, QMessageBox::Ok);
+    }
+
+    const QString destination = form->destLineEdit->text();
+    form->statusTextLabel->setText(tr("Adding icons to desktop menu"));
+    installer->installMenuIcons(destination);
+    form->statusTextLabel->setText(tr("Creating file association"));
+    installer->installMimeTypes();
+    form->statusTextLabel->setText(tr("Cleaning up files from previous installation(s)"));
+    installer->runPostInstallScript();
+    form->statusTextLabel->setText(tr("Finished"));
+
+    form->finishTextLabel->setText(form->finishTextLabel->text().arg(destination));
+    moveTo(InstallerWizardUi::FinishPageId);
 }
 
 int InstallerWizard::nextId() const
@@ -194,7 +267,16 @@ void InstallerWizard::accept()
     QWizard::accept();
 }
 
-void InstallerWizard::reject() { QWizard::reject(); }
+void InstallerWizard::reject()
+{
+    // During the installation Cancel (or Escape, or closing the window) asks the installer to
+    // stop; the page that follows comes from its answer.
+    if (currentId() == InstallerWizardUi::InstallPageId && installer) {
+        installer->cancel();
+        return;
+    }
+    QWizard::reject();
+}
 
 void InstallerWizard::changeEvent(QEvent *event)
 {

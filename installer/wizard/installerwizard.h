@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class Installer;
 struct InstallerWizardUi;
 
 // The installer's main window: welcome, licence, install type, destination and confirmation,
@@ -38,6 +39,9 @@ protected:
 private slots:
     void on_acceptRadioButton_toggled(bool checked);
     void on_pushButton_clicked();
+    void installer_finished();
+    void installer_cancelled();
+    void installer_error(QString message);
     void pageChanged();
     void verifyDest();
 
@@ -45,7 +49,12 @@ private:
     void applyProductName();
     void setNextEnabled(bool enabled);
 
+    void startInstallation();
+    void moveTo(int pageId);
+
     std::unique_ptr<InstallerWizardUi> form;
+    // A child of the wizard, made when the progress page is entered.
+    Installer *installer = nullptr;
     QString installSource;
     mutable int forcedNextId = -1;
 };
