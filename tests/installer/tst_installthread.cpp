@@ -67,11 +67,10 @@ void tst_InstallThread::runThread(const QString &source, const QString &destinat
             Qt::QueuedConnection);
     connect(&thread, &InstallThread::installerFinished, recorder, &SignalRecorder::onFinished,
             Qt::QueuedConnection);
-    QSignalSpy done(&thread, &QThread::finished);
     thread.start();
-    QVERIFY(done.wait(60000));
-    // Let every re-emission of tar's signals through the thread object reach the recorder.
-    QCoreApplication::processEvents();
+    // Polled from this thread: a signal spy on finished() would be written from the worker.
+    QTRY_VERIFY_WITH_TIMEOUT(thread.isFinished(), 60000);
+    // Let every queued signal of the worker reach the recorder.
     QCoreApplication::processEvents();
     if (missing)
         *missing = thread.missingLibraryNames;
