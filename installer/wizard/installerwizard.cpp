@@ -81,9 +81,13 @@ InstallerWizard::InstallerWizard(QWidget *parent)
     // Connected before the field is filled, so the default destination is checked too.
     connect(form->destLineEdit, &QLineEdit::textChanged, this, &InstallerWizard::verifyDest);
 
+    // The label draws with its foreground role, which follows the page's background: Text on the
+    // white pages of the modern style, WindowText elsewhere. Both are made red.
     QPalette advice = form->directoryAdviceLabel->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         advice.setColor(group, QPalette::WindowText, Qt::red);
+        advice.setColor(group, QPalette::Text, Qt::red);
+    }
     form->directoryAdviceLabel->setPalette(advice);
     form->directoryAdviceLabel->hide();
 

@@ -175,8 +175,21 @@ void tst_InstallerWizard::construction()
 
     auto *advice = child<QLabel>(wizard, "directoryAdviceLabel");
     QVERIFY(advice->isHidden());
+    // Red still once the window is up and styled, not only as constructed.
+    wizard.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&wizard));
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        QCOMPARE(advice->palette().color(group, QPalette::WindowText), QColor(Qt::red));
+        QCOMPARE(advice->palette().color(group, advice->foregroundRole()), QColor(Qt::red));
+    advice->show();
+    QImage picture(advice->size(), QImage::Format_RGB32);
+    advice->render(&picture);
+    bool red = false;
+    for (int y = 0; y < picture.height() && !red; ++y)
+        for (int x = 0; x < picture.width() && !red; ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            red = pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80;
+        }
+    QVERIFY2(red, "the advice is drawn in red");
 }
 
 void tst_InstallerWizard::defaultDestination_data()
