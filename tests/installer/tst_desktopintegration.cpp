@@ -4,6 +4,7 @@
 #include "installer.h"
 #include "installfixtures.h"
 #include "installthread.h"
+#include "messageboxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,41 +46,15 @@ private:
     // each run to "log" and exit with the status found in "status-<name>-<size>" (0 if none).
     QString makeInstallation(bool withScripts = true);
     QStringList log() const;
+    // A real installation: the follow-up steps work in the directory it accepted.
+    static bool installAndWait(Installer &installer, const QString &source,
+                               const QString &destination);
     void setEnv(const char *name, const std::optional<QByteArray> &value);
 
     QScopedPointer<QTemporaryDir> work;
     QString path(const QString &relative) const { return work->filePath(relative); }
     QList<QPair<QByteArray, std::optional<QByteArray>>> savedEnvironment;
     QString previousDirectory;
-};
-
-struct BoxSeen
-{
-    int count = 0;
-    QString title;
-    QString text;
-};
-
-// Answers every modal box with OK until stopped, remembering the last one and how many.
-class BoxAnswerer : public QObject
-{
-public:
-    BoxSeen seen;
-    BoxAnswerer()
-    {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                ++seen.count;
-                seen.title = box->windowTitle();
-                seen.text = box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        timer.start(5);
-    }
-
-private:
-    QTimer timer;
 };
 
 static const char standIn[] = "#!/bin/sh\n"
@@ -178,6 +153,19 @@ QString tst_DesktopIntegration::makeInstallation(bool withScripts)
     return ok ? directory : QString();
 }
 
+bool tst_DesktopIntegration::installAndWait(Installer &installer, const QString &source,
+                                            const QString &destination)
+{
+    SignalRecorder recorder;
+    connect(&installer, &Installer::finished, &recorder, &SignalRecorder::onFinished);
+    installer.install(source, destination);
+    QElapsedTimer clock;
+    clock.start();
+    while (recorder.count(QStringLiteral("finished")) == 0 && clock.elapsed() < 60000)
+        QTest::qWait(10);
+    return recorder.count(QStringLiteral("finished")) == 1;
+}
+
 QStringList tst_DesktopIntegration::log() const
 {
     QFile file(work->filePath(QStringLiteral("inst/log")));
@@ -218,7 +206,7 @@ void tst_DesktopIntegration::session()
     installer.installDesktopMenu(directory, QStringLiteral("tavrin-orvex.desktop"),
                                  QStringLiteral("tavrin-orvex.png"));
     QCOMPARE(log().size(), registers ? 5 : 0);
-    QCOMPARE(boxes.seen.count, 0);
+    QCOMPARE(boxes.count, 0);
     QCOMPARE(qEnvironmentVariableIsSet("XDG_UTILS_INSTALL_MODE"), registers);
 }
 
@@ -247,7 +235,7 @@ void tst_DesktopIntegration::scriptArguments()
                 .arg(icons),
             QStringLiteral("xdg-desktop-menu install %1/tavrin-orvex.desktop mode=user").arg(icons),
         }));
-    QCOMPARE(boxes.seen.count, 0);
+    QCOMPARE(boxes.count, 0);
     QCOMPARE(qgetenv("XDG_UTILS_INSTALL_MODE"), QByteArray("user"));
 
     // A system-wide registration, which the installer's own flow never asks for.
@@ -299,9 +287,9 @@ void tst_DesktopIntegration::failingScripts()
     installer.installDesktopMenu(directory, QStringLiteral("tavrin-orvex.desktop"),
                                  QStringLiteral("tavrin-orvex.png"));
     QCOMPARE(log().size(), runs);
-    QCOMPARE(boxes.seen.count, 1);
-    QCOMPARE(boxes.seen.title, QStringLiteral("Installation Error"));
-    QCOMPARE(boxes.seen.text, text);
+    QCOMPARE(boxes.count, 1);
+    QCOMPARE(boxes.title, QStringLiteral("Installation Error"));
+    QCOMPARE(boxes.text, text);
 }
 
 void tst_DesktopIntegration::missingFiles_data()
@@ -333,9 +321,9 @@ void tst_DesktopIntegration::missingFiles()
     Installer installer;
     installer.installDesktopMenu(directory, QStringLiteral("tavrin-orvex.desktop"),
                                  QStringLiteral("tavrin-orvex.png"));
-    QCOMPARE(boxes.seen.count, 1);
-    QCOMPARE(boxes.seen.title, QStringLiteral("Missing Installation Files"));
-    QCOMPARE(boxes.seen.text, text.replace(QLatin1String("%D"), directory));
+    QCOMPARE(boxes.count, 1);
+    QCOMPARE(boxes.title, QStringLiteral("Missing Installation Files"));
+    QCOMPARE(boxes.text, text.replace(QLatin1String("%D"), directory));
     QVERIFY(log().isEmpty());
 }
 
@@ -395,9 +383,9 @@ void tst_DesktopIntegration::unreadableEntry()
     BoxAnswerer boxes;
     Installer installer;
     installer.installMenuIcons(directory);
-    QCOMPARE(boxes.seen.count, 1);
-    QCOMPARE(boxes.seen.title, QStringLiteral("Installation Error"));
-    QCOMPARE(boxes.seen.text, QStringLiteral("Could not open \"%1\" for reading.").arg(entry));
+    QCOMPARE(boxes.count, 1);
+    QCOMPARE(boxes.title, QStringLiteral("Installation Error"));
+    QCOMPARE(boxes.text, QStringLiteral("Could not open \"%1\" for reading.").arg(entry));
     // The menu step still ran.
     QCOMPARE(log().size(), 5);
 }
@@ -436,7 +424,7 @@ void tst_DesktopIntegration::realDesktopTools()
     BoxAnswerer boxes;
     Installer installer;
     installer.installMenuIcons(directory);
-    QCOMPARE(boxes.seen.count, 0);
+    QCOMPARE(boxes.count, 0);
 
     const QString data = path(QStringLiteral("home/.local/share"));
     const QString menuEntry = data + QLatin1String("/applications/tavrin-orvex.desktop");
@@ -483,10 +471,7 @@ void tst_DesktopIntegration::mimeTypes()
         QVERIFY(writeFile(source + QLatin1String("/hok-mime.xml"), description.readAll()));
     }
     Installer installer;
-    SignalRecorder recorder;
-    connect(&installer, &Installer::finished, &recorder, &SignalRecorder::onFinished);
-    installer.install(source, path(QStringLiteral("dest")));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(QStringLiteral("finished")), 1, 60000);
+    QVERIFY(installAndWait(installer, source, path(QStringLiteral("dest"))));
 
     // As after the desktop step of a session: per-user, never the system's database (this
     // matters when the tests run as root, for whom xdg-utils would otherwise go system-wide).
@@ -495,7 +480,7 @@ void tst_DesktopIntegration::mimeTypes()
         setEnv("PATH", path(QStringLiteral("empty-path")).toLocal8Bit());
     BoxAnswerer boxes;
     installer.installMimeTypes();
-    QCOMPARE(boxes.seen.count, 0);
+    QCOMPARE(boxes.count, 0);
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("dest/hok-mime.xml"))));
 
     const QString registered = path(QStringLiteral("home/.local/share/mime/packages/hok-mime.xml"));
@@ -512,7 +497,7 @@ void tst_DesktopIntegration::mimeTypes()
     }
     // A second call has nothing left to do.
     installer.installMimeTypes();
-    QCOMPARE(boxes.seen.count, 0);
+    QCOMPARE(boxes.count, 0);
 }
 
 void tst_DesktopIntegration::postInstallScript_data()
@@ -541,10 +526,7 @@ void tst_DesktopIntegration::postInstallScript()
     QVERIFY(writeFile(source + QLatin1String("/post-install.sh"), script, mode));
 
     Installer installer;
-    SignalRecorder recorder;
-    connect(&installer, &Installer::finished, &recorder, &SignalRecorder::onFinished);
-    installer.install(source, path(QStringLiteral("dest")));
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.count(QStringLiteral("finished")), 1, 60000);
+    QVERIFY(installAndWait(installer, source, path(QStringLiteral("dest"))));
 
     setEnv("XDG_UTILS_INSTALL_MODE", QByteArray("user"));
     installer.runPostInstallScript();

@@ -2,6 +2,7 @@
 // window are found and answered by the test.
 #include "entry.h"
 #include "installerwizard.h"
+#include "messageboxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -38,33 +39,6 @@ private:
     QScopedPointer<QTemporaryDir> work;
     QString previousDirectory;
 };
-
-struct BoxSeen
-{
-    bool seen = false;
-    QString title;
-    QString text;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Answers the next modal message box with OK, remembering what it said. Polls rather than
-// waiting a fixed time, and gives up after a bound so a missing box fails the test, not hangs it.
-static void answerNextMessageBox(BoxSeen *box, int attemptsLeft = 500)
-{
-    QTimer::singleShot(10, [box, attemptsLeft] {
-        auto *messageBox = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!messageBox) {
-            if (attemptsLeft > 0)
-                answerNextMessageBox(box, attemptsLeft - 1);
-            return;
-        }
-        box->seen = true;
-        box->title = messageBox->windowTitle();
-        box->text = messageBox->text();
-        box->buttons = messageBox->standardButtons();
-        messageBox->button(QMessageBox::Ok)->click();
-    });
-}
 
 static bool makeFile(const QString &path, const QByteArray &content = "text\n")
 {
@@ -104,11 +78,10 @@ void tst_Entry::noInstallationFiles_data()
 void tst_Entry::noInstallationFiles()
 {
     QFETCH(QStringList, arguments);
-    BoxSeen box;
-    answerNextMessageBox(&box);
+    BoxAnswerer box;
     const int status = runInstaller(*qApp, programArguments(arguments));
     QCOMPARE(status, 1);
-    QVERIFY(box.seen);
+    QCOMPARE(box.count, 1);
     QCOMPARE(box.title, QStringLiteral("Missing Installation Files"));
     QCOMPARE(box.text,
              QStringLiteral("Tavrin Orvex installation files not found in \"%1\".")
@@ -137,10 +110,9 @@ void tst_Entry::sourceWithoutLicence()
     for (const QString &file : files)
         QVERIFY(makeFile(source + QLatin1Char('/') + file));
 
-    BoxSeen box;
-    answerNextMessageBox(&box);
+    BoxAnswerer box;
     QCOMPARE(runInstaller(*qApp, programArguments({})), 1);
-    QVERIFY(box.seen);
+    QCOMPARE(box.count, 1);
     QCOMPARE(box.title, QStringLiteral("Missing Installation Files"));
     QCOMPARE(box.text,
              QStringLiteral("Tavrin Orvex installation files not found in \"%1\".").arg(source));
@@ -215,12 +187,11 @@ void tst_Entry::iconsOnlyOpensNoWindow()
     // An installed tree without its desktop entry: the registration says so in a box, and the
     // mode still ends with status 0 and no window.
     QVERIFY(makeFile(work->path() + QLatin1String("/bin/zuv")));
-    BoxSeen box;
-    answerNextMessageBox(&box);
+    BoxAnswerer box;
     // The destination is ignored in this mode.
     QCOMPARE(runInstaller(*qApp, programArguments({QStringLiteral("/a"), QStringLiteral("-icon")})),
              0);
-    QVERIFY(box.seen);
+    QCOMPARE(box.count, 1);
     QCOMPARE(box.title, QStringLiteral("Installation Error"));
     QCOMPARE(box.text,
              QStringLiteral("Could not open \"%1/icons/tavrin-orvex.desktop\" for reading.")

@@ -1,6 +1,7 @@
 #include "installer.h"
 #include "installfixtures.h"
 #include "installthread.h"
+#include "messageboxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -30,38 +31,6 @@ private:
     QScopedPointer<QTemporaryDir> work;
     QString path(const QString &relative) const { return work->filePath(relative); }
 };
-
-struct BoxAnswer
-{
-    bool seen = false;
-    QString title;
-    QString text;
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-};
-
-// Answers the next modal message box: with a button, or by closing it (NoButton).
-static void answerNextBox(BoxAnswer *answer, QMessageBox::StandardButton button, int attempts = 500)
-{
-    QTimer::singleShot(10, [=] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
-            if (attempts > 0)
-                answerNextBox(answer, button, attempts - 1);
-            return;
-        }
-        answer->seen = true;
-        answer->title = box->windowTitle();
-        answer->text = box->text();
-        answer->buttons = box->standardButtons();
-        answer->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton())
-                                                     : QMessageBox::NoButton;
-        if (button == QMessageBox::NoButton)
-            box->reject();
-        else
-            box->button(button)->click();
-    });
-}
 
 static void record(Installer *installer, SignalRecorder *recorder)
 {
@@ -138,11 +107,10 @@ void tst_Installer::destinationExists()
     Installer installer;
     SignalRecorder recorder;
     record(&installer, &recorder);
-    BoxAnswer box;
-    answerNextBox(&box, QMessageBox::StandardButton(answer));
+    BoxAnswerer box {QMessageBox::StandardButton(answer)};
     installer.install(source, destination);
 
-    QVERIFY(box.seen);
+    QCOMPARE(box.count, 1);
     QCOMPARE(box.title, QStringLiteral("Destination Exists"));
     QCOMPARE(box.text,
              QStringLiteral("Destination directory \"%1\" already exists. Do you wish to continue?")
@@ -174,10 +142,9 @@ void tst_Installer::destinationIsAFile()
     Installer installer;
     SignalRecorder recorder;
     record(&installer, &recorder);
-    BoxAnswer box;
-    answerNextBox(&box, QMessageBox::Yes);
+    BoxAnswerer box {QMessageBox::Yes};
     installer.install(source, destination);
-    QVERIFY(box.seen);
+    QCOMPARE(box.count, 1);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.count(QStringLiteral("error")), 1, 60000);
     QCOMPARE(recorder.of(QStringLiteral("error")).constFirst(),
              QStringLiteral("Could not create destination directory \"%1\". File exists")

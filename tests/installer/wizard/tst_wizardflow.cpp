@@ -1,6 +1,7 @@
 // The wizard driving real installations, offscreen: from the confirmation page to the finished,
 // cancelled or error page, with the message boxes answered by the test.
 #include "../installfixtures.h"
+#include "../messageboxes.h"
 #include "installerwizard.h"
 #include "installthread.h"
 #include "viewer.h"
@@ -44,41 +45,6 @@ private:
     QString path(const QString &relative) const { return work->filePath(relative); }
     QByteArray previousHome;
     QString previousDirectory;
-};
-
-struct BoxSeen
-{
-    int count = 0;
-    QString title;
-    QString text;
-    QWidget *parent = nullptr;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-class BoxAnswerer : public QObject
-{
-public:
-    BoxSeen seen;
-    BoxAnswerer()
-    {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                ++seen.count;
-                seen.title = box->windowTitle();
-                seen.text = box->text();
-                seen.parent = box->parentWidget();
-                seen.icon = box->icon();
-                QAbstractButton *button = box->button(QMessageBox::Ok);
-                if (!button)
-                    button = box->button(QMessageBox::Yes);
-                button->click();
-            }
-        });
-        timer.start(5);
-    }
-
-private:
-    QTimer timer;
 };
 
 template<typename T> static T *child(QWizard &wizard, const char *name)
@@ -170,7 +136,7 @@ void tst_WizardFlow::finishes()
             !wizard->button(QWizard::CommitButton)->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(wizard->currentId(), 102, 60000);
 
-    QCOMPARE(boxes.seen.count, 0);
+    QCOMPARE(boxes.count, 0);
     QCOMPARE(child<QLabel>(*wizard, "statusTextLabel")->text(), QStringLiteral("Finished"));
     const QString finish = child<QLabel>(*wizard, "finishTextLabel")->text();
     QVERIFY2(finish.contains(
@@ -236,11 +202,11 @@ void tst_WizardFlow::missingDependencies()
     BoxAnswerer boxes;
     walkAndInstall(wizard, path(QStringLiteral("dest")));
     QTRY_COMPARE_WITH_TIMEOUT(wizard.currentId(), 102, 60000);
-    QCOMPARE(boxes.seen.count, 1);
-    QCOMPARE(boxes.seen.title, QStringLiteral("Missing Dependancies"));
-    QCOMPARE(boxes.seen.text, text);
-    QCOMPARE(boxes.seen.icon, QMessageBox::Warning);
-    QCOMPARE(boxes.seen.parent, static_cast<QWidget *>(nullptr));
+    QCOMPARE(boxes.count, 1);
+    QCOMPARE(boxes.title, QStringLiteral("Missing Dependancies"));
+    QCOMPARE(boxes.text, text);
+    QCOMPARE(boxes.icon, QMessageBox::Warning);
+    QCOMPARE(boxes.parent, static_cast<QWidget *>(nullptr));
 }
 
 void tst_WizardFlow::installationError()
@@ -252,15 +218,15 @@ void tst_WizardFlow::installationError()
 
     InstallerWizard wizard;
     QVERIFY(wizard.setSource(source));
-    BoxAnswerer boxes; // answers Yes to "Destination Exists", then OK
+    BoxAnswerer boxes; // Yes to "Destination Exists", then OK
     walkAndInstall(wizard, destination);
     QTRY_COMPARE_WITH_TIMEOUT(wizard.currentId(), 101, 60000);
-    QCOMPARE(boxes.seen.count, 2);
-    QCOMPARE(boxes.seen.title, QStringLiteral("Install Error"));
-    QCOMPARE(boxes.seen.text,
+    QCOMPARE(boxes.count, 2);
+    QCOMPARE(boxes.title, QStringLiteral("Install Error"));
+    QCOMPARE(boxes.text,
              QStringLiteral("Could not create destination directory \"%1\". File exists")
                  .arg(destination));
-    QCOMPARE(boxes.seen.parent, static_cast<QWidget *>(&wizard));
+    QCOMPARE(boxes.parent, static_cast<QWidget *>(&wizard));
     QVERIFY(!wizard.button(QWizard::BackButton)->isVisible() ||
             !wizard.button(QWizard::BackButton)->isEnabled());
     QVERIFY(wizard.button(QWizard::FinishButton)->isVisible());
