@@ -69,6 +69,27 @@ sleep 0.5
 check "declining leaves the wizard open" alive "$program"
 kill "$program" 2>/dev/null; wait "$program" 2>/dev/null
 
+# Icons-only mode, from a copy of the installer lying in the installed tree (its parent holds
+# bin/zuv), into a fresh desktop: the entry and icons are registered and the status is 0.
+mkdir -p "$destination/setup/platforms"
+cp "$distribution/orvex-installer" "$destination/setup/"
+cp "$distribution/platforms/libqxcb.so" "$destination/setup/platforms/"
+export XDG_DATA_HOME="$work/second-desktop"
+mkdir -p "$XDG_DATA_HOME"
+(cd "$work" && timeout 60 "$destination/setup/orvex-installer" -icon >"$work/icon.out" 2>&1)
+check "-icon ends with status 0" test $? -eq 0
+check "-icon registers the menu entry" test -f "$XDG_DATA_HOME/applications/tavrin-orvex.desktop"
+check "-icon registers the icons" test -f "$XDG_DATA_HOME/icons/hicolor/16x16/apps/tavrin-orvex.png"
+# With a menu script that fails, the box says so and the status is still 0.
+printf '#!/bin/sh\nexit 4\n' > "$destination/libexec/xdg-desktop-menu"
+(cd "$work" && exec timeout 60 "$destination/setup/orvex-installer" -icon >"$work/icon.out" 2>&1) &
+program=$!
+box=$(window "Installation Error")
+check "a failing menu script is reported in a box" test -n "$box"
+[ -n "$box" ] && keys "$box" Return
+wait "$program"
+check "-icon still ends with status 0" test $? -eq 0
+
 if [ "$failures" -ne 0 ]; then echo "$failures check(s) failed"; exit 1; fi
 echo "all checks passed"
 SCRIPT
