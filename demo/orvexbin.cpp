@@ -13,7 +13,7 @@ int main(int argc, char **argv)
             tool = argv[i] + 7;
     }
     const unsigned long check =
-        crc32(0L, reinterpret_cast<const Bytef *>(tool), static_cast<uInt>(std::strlen(tool)));
+            crc32(0L, reinterpret_cast<const Bytef *>(tool), static_cast<uInt>(std::strlen(tool)));
     std::printf("Tavrin Orvex demonstration back end, started as \"%s\" (zlib %s, check %08lx).\n",
                 tool, zlibVersion(), check);
     return 0;

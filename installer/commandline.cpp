@@ -25,13 +25,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
 QString unknownOptionReport(const QString &option, const QString &programName)
 {
     const QString unknown =
-        QCoreApplication::translate("QApplication", "Unknown option \"%1\".\n").arg(option);
+            QCoreApplication::translate("QApplication", "Unknown option \"%1\".\n").arg(option);
     const QString usage =
-        QCoreApplication::translate("QApplication",
-                                    "Usage %1 [options] [install-directory]\n"
-                                    "Install to (optional) install directory.\n"
-                                    "Options recognized:\n"
-                                    "\t-icon\tOnly install launch icons to menus.")
-            .arg(programName);
+            QCoreApplication::translate("QApplication",
+                                        "Usage %1 [options] [install-directory]\n"
+                                        "Install to (optional) install directory.\n"
+                                        "Options recognized:\n"
+                                        "\t-icon\tOnly install launch icons to menus.")
+                    .arg(programName);
     return unknown + QLatin1Char('\n') + usage + QLatin1Char('\n');
 }

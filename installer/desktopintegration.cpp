@@ -35,7 +35,7 @@ const int menuIconSizes[] = {16, 24, 32, 48};
 bool hasMakefile()
 {
     const QStringList candidates =
-        installationCandidates(QCoreApplication::applicationDirPath(), QDir::currentPath());
+            installationCandidates(QCoreApplication::applicationDirPath(), QDir::currentPath());
     for (const QString &candidate : candidates) {
         if (entryExists(candidate + QLatin1String("/Makefile")))
             return true;
@@ -101,22 +101,22 @@ void Installer::installDesktopMenu(const QString &directory, const QString &entr
     if (!entryExists(icons)) {
         QMessageBox::critical(parentWidget(), tr("Missing Installation Files"),
                               tr("%1 icon files not found in \"%2\".")
-                                  .arg(identityText(productIdentity.productName), icons),
+                                      .arg(identityText(productIdentity.productName), icons),
                               QMessageBox::Ok);
         return;
     }
     if (!entryExists(iconScript)) {
         QMessageBox::critical(
-            parentWidget(), tr("Missing Installation Files"),
-            tr("Required script xdg-icon-resource not found in \"%1\".").arg(libexec),
-            QMessageBox::Ok);
+                parentWidget(), tr("Missing Installation Files"),
+                tr("Required script xdg-icon-resource not found in \"%1\".").arg(libexec),
+                QMessageBox::Ok);
         return;
     }
     if (!entryExists(menuScript)) {
         QMessageBox::critical(
-            parentWidget(), tr("Missing Installation Files"),
-            tr("Required script xdg-desktop-menu not found in \"%1\".").arg(libexec),
-            QMessageBox::Ok);
+                parentWidget(), tr("Missing Installation Files"),
+                tr("Required script xdg-desktop-menu not found in \"%1\".").arg(libexec),
+                QMessageBox::Ok);
         return;
     }
 
@@ -129,7 +129,7 @@ void Installer::installDesktopMenu(const QString &directory, const QString &entr
         const QString icon = QStringLiteral("%1/%2x%2/%3").arg(icons, sizeText, iconName);
         // -2: the script could not be started; -1: it crashed. Both are failures.
         const int status = QProcess::execute(
-            iconScript, {QStringLiteral("install"), QStringLiteral("--size"), sizeText, icon});
+                iconScript, {QStringLiteral("install"), QStringLiteral("--size"), sizeText, icon});
         if (status != 0) {
             QMessageBox::critical(parentWidget(), tr("Installation Error"),
                                   tr("xdg-icon-resource exited with status %1.").arg(status),
@@ -139,7 +139,7 @@ void Installer::installDesktopMenu(const QString &directory, const QString &entr
     }
 
     const int status = QProcess::execute(
-        menuScript, {QStringLiteral("install"), icons + QLatin1Char('/') + entryName});
+            menuScript, {QStringLiteral("install"), icons + QLatin1Char('/') + entryName});
     if (status != 0) {
         QMessageBox::critical(parentWidget(), tr("Installation Error"),
                               tr("xdg-desktop-menu exited with status %1.").arg(status),

@@ -22,11 +22,12 @@ void writeToStandardError(const QString &text)
 
 int reportMissingInstallationFiles(const QString &directory)
 {
-    QMessageBox::critical(
-        nullptr, QCoreApplication::translate("QApplication", "Missing Installation Files"),
-        QCoreApplication::translate("QApplication", "%1 installation files not found in \"%2\".")
-            .arg(identityText(productIdentity.productName), directory),
-        QMessageBox::Ok);
+    QMessageBox::critical(nullptr,
+                          QCoreApplication::translate("QApplication", "Missing Installation Files"),
+                          QCoreApplication::translate("QApplication",
+                                                      "%1 installation files not found in \"%2\".")
+                                  .arg(identityText(productIdentity.productName), directory),
+                          QMessageBox::Ok);
     return 1;
 }
 

@@ -11,7 +11,10 @@ Installer::Installer(QObject *parent) : QObject(parent) { }
 
 Installer::~Installer() = default;
 
-QWidget *Installer::parentWidget() const { return qobject_cast<QWidget *>(parent()); }
+QWidget *Installer::parentWidget() const
+{
+    return qobject_cast<QWidget *>(parent());
+}
 
 void Installer::dropThread()
 {
@@ -29,10 +32,10 @@ void Installer::install(const QString &source, const QString &destination)
     const QFileInfo existing(destination);
     if (existing.exists() || existing.isSymLink()) {
         const QMessageBox::StandardButton answer = QMessageBox::question(
-            parentWidget(), tr("Destination Exists"),
-            tr("Destination directory \"%1\" already exists. Do you wish to continue?")
-                .arg(destination),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+                parentWidget(), tr("Destination Exists"),
+                tr("Destination directory \"%1\" already exists. Do you wish to continue?")
+                        .arg(destination),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
         if (answer != QMessageBox::Yes) {
             emit cancelled();
             return;
@@ -68,4 +71,7 @@ QStringList Installer::missingDependencies() const
     return installThread ? installThread->missingLibraryNames : QStringList();
 }
 
-void Installer::setInstallMode(int mode) { installMode = mode; }
+void Installer::setInstallMode(int mode)
+{
+    installMode = mode;
+}

@@ -73,7 +73,7 @@ InstallThread::InstallThread(const QString &source, const QString &destination)
     // A tree copy goes on past a file that cannot be copied and still returns true; the worker
     // must know, so that it does not mark an incomplete installation as finished.
     connect(
-        tar, &Tar::error, tar, [this] { errorReported = true; }, Qt::DirectConnection);
+            tar, &Tar::error, tar, [this] { errorReported = true; }, Qt::DirectConnection);
 }
 
 InstallThread::~InstallThread()
@@ -91,12 +91,12 @@ void InstallThread::run()
     }
 
     const QString archivePath =
-        source + QLatin1Char('/') + identityText(productIdentity.payloadArchiveName);
+            source + QLatin1Char('/') + identityText(productIdentity.payloadArchiveName);
     if (entryExists(archivePath)) {
         archiveMode = true;
     } else if (!entryExists(source + QLatin1String("/bin/zuv"))) {
         emit error(tr("%1 installation files not found in \"%2\".")
-                       .arg(identityText(productIdentity.productName), source));
+                           .arg(identityText(productIdentity.productName), source));
         return;
     }
 
@@ -104,7 +104,7 @@ void InstallThread::run()
     if (mkdirRecursive(destination, 0755) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         emit error(
-            tr("Could not create destination directory \"%1\". %2").arg(destination, reason));
+                tr("Could not create destination directory \"%1\". %2").arg(destination, reason));
         return;
     }
 

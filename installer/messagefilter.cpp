@@ -31,7 +31,7 @@ QString programDirectory()
 {
     writeLine("Unable to load Qt QPA plugin.");
     const QSet<QString> missing =
-        missingLibraries(programDirectory() + QLatin1String("/platforms/libqxcb.so"));
+            missingLibraries(programDirectory() + QLatin1String("/platforms/libqxcb.so"));
     if (!missing.isEmpty()) {
         const QStringList names(missing.cbegin(), missing.cend());
         writeLine("\nThese dependencies could not be found:\n" +

@@ -26,7 +26,7 @@ static bool run(const QString &program, const QStringList &arguments, const QStr
     process.setWorkingDirectory(directory);
     process.start(program, arguments);
     return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-        process.exitCode() == 0;
+            process.exitCode() == 0;
 }
 
 int main(int argc, char *argv[])
@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < files; ++i) {
         const QString path = QStringLiteral("%1/bin/zuv").arg(tree);
         const QString file =
-            i == 0 ? path : QStringLiteral("%1/d%2/f%3.txt").arg(tree).arg(i / 1000).arg(i);
+                i == 0 ? path : QStringLiteral("%1/d%2/f%3.txt").arg(tree).arg(i / 1000).arg(i);
         QDir().mkpath(QFileInfo(file).path());
         QFile out(file);
         if (!out.open(QIODevice::WriteOnly) || out.write(QByteArray(100 + i % 400, 'x')) < 0)

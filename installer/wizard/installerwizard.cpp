@@ -73,8 +73,8 @@ InstallerWizard::InstallerWizard(QWidget *parent)
     form->installPage->setCommitPage(true);
 
     form->welcomePage->setPixmap(
-        QWizard::WatermarkPixmap,
-        QPixmap(QStringLiteral(":/%1.png").arg(identityText(productIdentity.bannerName))));
+            QWizard::WatermarkPixmap,
+            QPixmap(QStringLiteral(":/%1.png").arg(identityText(productIdentity.bannerName))));
     form->readyPage->setButtonText(QWizard::CommitButton, tr("Install"));
     form->installPage->setButtonText(QWizard::CommitButton, tr("Install"));
 
@@ -93,7 +93,7 @@ InstallerWizard::InstallerWizard(QWidget *parent)
 
     if (realUserId() != 0) {
         form->destLineEdit->setText(
-            QDir::home().filePath(identityText(productIdentity.userInstallSubdirectory)));
+                QDir::home().filePath(identityText(productIdentity.userInstallSubdirectory)));
         form->justForMeRadioButton->setChecked(true);
         form->allUsersRadioButton->setEnabled(false);
         form->allUsersRadioButton->setText(tr("&All Users (must be root)"));
@@ -145,7 +145,10 @@ void InstallerWizard::setNextEnabled(bool enabled)
         next->setEnabled(enabled);
 }
 
-void InstallerWizard::on_acceptRadioButton_toggled(bool checked) { setNextEnabled(checked); }
+void InstallerWizard::on_acceptRadioButton_toggled(bool checked)
+{
+    setNextEnabled(checked);
+}
 
 void InstallerWizard::verifyDest()
 {
@@ -212,7 +215,10 @@ void InstallerWizard::moveTo(int pageId)
     next();
 }
 
-void InstallerWizard::installer_cancelled() { moveTo(InstallerWizardUi::CancelPageId); }
+void InstallerWizard::installer_cancelled()
+{
+    moveTo(InstallerWizardUi::CancelPageId);
+}
 
 void InstallerWizard::installer_error(QString message)
 {
@@ -226,12 +232,12 @@ void InstallerWizard::installer_finished()
     const QStringList missing = installer->missingDependencies();
     if (!missing.isEmpty()) {
         const QString text = missing.size() == 1
-            ? tr("The shared library %1 is not installed.\n"
-                 "%2 may not run correctly without this library.")
-                  .arg(missing.constFirst(), product)
-            : tr("The shared libraries %1 are not installed.\n"
-                 "%2 may not run correctly without these libraries.")
-                  .arg(missing.join(tr(", ")), product);
+                ? tr("The shared library %1 is not installed.\n"
+                     "%2 may not run correctly without this library.")
+                          .arg(missing.constFirst(), product)
+                : tr("The shared libraries %1 are not installed.\n"
+                     "%2 may not run correctly without these libraries.")
+                          .arg(missing.join(tr(", ")), product);
         QMessageBox::warning(parentWidget(), tr("Missing Dependancies"), text, QMessageBox::Ok);
     }
 
@@ -264,7 +270,7 @@ void InstallerWizard::accept()
 {
     if (currentId() == InstallerWizardUi::FinishPageId && form->releaseNotesCheckBox->isChecked()) {
         const QString notes = QDir(QDir(form->destLineEdit->text()).filePath(QStringLiteral("doc")))
-                                  .filePath(QStringLiteral("RELEASE-NOTES"));
+                                      .filePath(QStringLiteral("RELEASE-NOTES"));
         // Owned by itself: it deletes itself when closed, and outlives the wizard.
         (new Viewer(notes))->show();
     }

@@ -53,7 +53,10 @@ template<typename Widget> Widget *addWidget(QWizardPage *page, QBoxLayout *layou
     return widget;
 }
 
-QString tr(const char *text) { return QCoreApplication::translate("InstallerWizard", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("InstallerWizard", text);
+}
 
 } // namespace
 
@@ -74,7 +77,7 @@ void InstallerWizardUi::setupUi(QWizard *wizard)
 
     licencePage = makePage(wizard, "licencePage", &verticalLayout_2, "verticalLayout_2");
     licenceTextBrowser =
-        addWidget<QTextBrowser>(licencePage, verticalLayout_2, "licenceTextBrowser");
+            addWidget<QTextBrowser>(licencePage, verticalLayout_2, "licenceTextBrowser");
     acceptRadioButton = addWidget<QRadioButton>(licencePage, verticalLayout_2, "acceptRadioButton");
     radioButton_2 = addWidget<QRadioButton>(licencePage, verticalLayout_2, "radioButton_2");
     wizard->addPage(licencePage);
@@ -83,9 +86,9 @@ void InstallerWizardUi::setupUi(QWizard *wizard)
     verticalSpacer_3 = topSpacer(verticalLayout_3, 80);
     label_3 = addWidget<QLabel>(installTypePage, verticalLayout_3, "label_3");
     allUsersRadioButton =
-        addWidget<QRadioButton>(installTypePage, verticalLayout_3, "allUsersRadioButton");
+            addWidget<QRadioButton>(installTypePage, verticalLayout_3, "allUsersRadioButton");
     justForMeRadioButton =
-        addWidget<QRadioButton>(installTypePage, verticalLayout_3, "justForMeRadioButton");
+            addWidget<QRadioButton>(installTypePage, verticalLayout_3, "justForMeRadioButton");
     verticalSpacer_4 = stretchSpacer(verticalLayout_3, 159);
     wizard->addPage(installTypePage);
 
@@ -102,7 +105,7 @@ void InstallerWizardUi::setupUi(QWizard *wizard)
     label_5 = addWidget<QLabel>(destinationPage, verticalLayout_4, "label_5");
     verticalSpacer_6 = stretchSpacer(verticalLayout_4, 153);
     directoryAdviceLabel =
-        addWidget<QLabel>(destinationPage, verticalLayout_4, "directoryAdviceLabel");
+            addWidget<QLabel>(destinationPage, verticalLayout_4, "directoryAdviceLabel");
     wizard->addPage(destinationPage);
 
     readyPage = makePage(wizard, "readyPage", &verticalLayout_5, "verticalLayout_5");
@@ -143,7 +146,7 @@ void InstallerWizardUi::setupUi(QWizard *wizard)
     finishTextLabel->setOpenExternalLinks(true);
     verticalSpacer_16 = stretchSpacer(verticalLayout_9, 56);
     releaseNotesCheckBox =
-        addWidget<QCheckBox>(finishPage, verticalLayout_9, "releaseNotesCheckBox");
+            addWidget<QCheckBox>(finishPage, verticalLayout_9, "releaseNotesCheckBox");
     releaseNotesCheckBox->setChecked(true);
     wizard->setPage(FinishPageId, finishPage);
 
@@ -196,21 +199,21 @@ void InstallerWizardUi::retranslateUi(QWizard *wizard)
     label_10->setText(tr("There was an error during the installation."));
     label_11->setText(tr("If you continue to have problems installing %1 please contact "
                          "<a href=\"mailto:%2\"><span style=\"%3\">Tavrin</span></a>.")
-                          .replace(QLatin1String("%2"), support)
-                          .replace(QLatin1String("%3"), linkStyle));
+                              .replace(QLatin1String("%2"), support)
+                              .replace(QLatin1String("%3"), linkStyle));
 
     finishPage->setTitle(tr("Finished"));
     finishTextLabel->setText(
-        tr("<html><body>"
-           "<p>The installation is finished.<br/>%1 is installed in &quot;%2&quot;.</p>"
-           "<p>The suite brings together the debugger Tavrin ZUV, the profiler Tavrin HOK and "
-           "the report tool Tavrin Quanta. News and documentation are on "
-           "<a href=\"%3\"><span style=\"%5\">the Tavrin web site</span></a>.</p>"
-           "<p>Please contact <a href=\"mailto:%4\"><span style=\"%5\">%4</span></a> "
-           "for support.</p>"
-           "</body></html>")
-            .replace(QLatin1String("%3"), web)
-            .replace(QLatin1String("%4"), support)
-            .replace(QLatin1String("%5"), linkStyle));
+            tr("<html><body>"
+               "<p>The installation is finished.<br/>%1 is installed in &quot;%2&quot;.</p>"
+               "<p>The suite brings together the debugger Tavrin ZUV, the profiler Tavrin HOK and "
+               "the report tool Tavrin Quanta. News and documentation are on "
+               "<a href=\"%3\"><span style=\"%5\">the Tavrin web site</span></a>.</p>"
+               "<p>Please contact <a href=\"mailto:%4\"><span style=\"%5\">%4</span></a> "
+               "for support.</p>"
+               "</body></html>")
+                    .replace(QLatin1String("%3"), web)
+                    .replace(QLatin1String("%4"), support)
+                    .replace(QLatin1String("%5"), linkStyle));
     releaseNotesCheckBox->setText(tr("&View the RELEASE-NOTES file"));
 }

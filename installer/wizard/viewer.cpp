@@ -28,8 +28,8 @@ Viewer::Viewer(const QString &path, QWidget *parent) : QMainWindow(parent)
     // Wide enough for a typical line of the release notes with a margin, forty lines high.
     const QFontMetrics metrics(browser->font());
     const int width = metrics.horizontalAdvance(
-        QStringLiteral("    Your chosen program will be run using mpirun. If you have "
-                       "problems startingMMMMM"));
+            QStringLiteral("    Your chosen program will be run using mpirun. If you have "
+                           "problems startingMMMMM"));
     resize(width, 40 * metrics.lineSpacing());
 
     browser->setFocus();

@@ -36,16 +36,17 @@ inline bool writeFile(const QString &path, const QByteArray &content, int mode =
 // A small suite: what the installer's source holds, in tree form.
 inline bool writeSuite(const QString &root, int extraFiles = 0)
 {
-    bool ok =
-        writeFile(root + QLatin1String("/bin/zuv"), "#!/bin/sh\necho zuv\n", 0755, 1700000001) &&
-        writeFile(root + QLatin1String("/bin/hok"), "#!/bin/sh\necho hok\n", 0755, 1700000002) &&
-        writeFile(root + QLatin1String("/doc/RELEASE-NOTES"), "Notes\n", 0644, 1700000003) &&
-        writeFile(root + QLatin1String("/share/data.txt"), QByteArray(10000, 'x'), 0600,
-                  1700000004);
+    bool ok = writeFile(root + QLatin1String("/bin/zuv"), "#!/bin/sh\necho zuv\n", 0755,
+                        1700000001) &&
+            writeFile(root + QLatin1String("/bin/hok"), "#!/bin/sh\necho hok\n", 0755,
+                      1700000002) &&
+            writeFile(root + QLatin1String("/doc/RELEASE-NOTES"), "Notes\n", 0644, 1700000003) &&
+            writeFile(root + QLatin1String("/share/data.txt"), QByteArray(10000, 'x'), 0600,
+                      1700000004);
     for (int i = 0; ok && i < extraFiles; ++i)
-        ok = writeFile(root +
-                           QStringLiteral("/share/many/file%1.txt").arg(i, 5, 10, QLatin1Char('0')),
-                       QByteArray::number(i), 0644);
+        ok = writeFile(
+                root + QStringLiteral("/share/many/file%1.txt").arg(i, 5, 10, QLatin1Char('0')),
+                QByteArray::number(i), 0644);
     return ok;
 }
 
@@ -58,9 +59,9 @@ inline bool packWithTar(const QString &directory, const QString &archive)
                                                           QDir::Hidden | QDir::System);
     tar.start(QStringLiteral("tar"),
               QStringList {QStringLiteral("-czf"), archive, QStringLiteral("--sort=name")} +
-                  entries);
+                      entries);
     return tar.waitForFinished(60000) && tar.exitStatus() == QProcess::NormalExit &&
-        tar.exitCode() == 0;
+            tar.exitCode() == 0;
 }
 
 // Records the signals of an installation in arrival order, as "kind:text" lines.

@@ -22,30 +22,30 @@ void tst_CommandLine::parse_data()
     const QString none; // null: nothing was passed
     QTest::newRow("no arguments") << QStringList() << none << false << none;
     QTest::newRow("one destination")
-        << QStringList {QStringLiteral("/opt/x")} << QStringLiteral("/opt/x") << false << none;
+            << QStringList {QStringLiteral("/opt/x")} << QStringLiteral("/opt/x") << false << none;
     QTest::newRow("last destination wins")
-        << QStringList {QStringLiteral("/a"), QStringLiteral("/b")} << QStringLiteral("/b") << false
-        << none;
+            << QStringList {QStringLiteral("/a"), QStringLiteral("/b")} << QStringLiteral("/b")
+            << false << none;
     QTest::newRow("empty destination is passed")
-        << QStringList {QString()} << QStringLiteral("") << false << none;
+            << QStringList {QString()} << QStringLiteral("") << false << none;
     QTest::newRow("relative destination kept as given")
-        << QStringList {QStringLiteral("tavrin/orvex")} << QStringLiteral("tavrin/orvex") << false
-        << none;
+            << QStringList {QStringLiteral("tavrin/orvex")} << QStringLiteral("tavrin/orvex")
+            << false << none;
     QTest::newRow("icons after destination")
-        << QStringList {QStringLiteral("/a"), QStringLiteral("-icon")} << QStringLiteral("/a")
-        << true << none;
+            << QStringList {QStringLiteral("/a"), QStringLiteral("-icon")} << QStringLiteral("/a")
+            << true << none;
     QTest::newRow("icons before destination")
-        << QStringList {QStringLiteral("-icon"), QStringLiteral("/a")} << QStringLiteral("/a")
-        << true << none;
+            << QStringList {QStringLiteral("-icon"), QStringLiteral("/a")} << QStringLiteral("/a")
+            << true << none;
     QTest::newRow("option is case-sensitive")
-        << QStringList {QStringLiteral("-ICON")} << none << false << QStringLiteral("-ICON");
+            << QStringList {QStringLiteral("-ICON")} << none << false << QStringLiteral("-ICON");
     QTest::newRow("double dash") << QStringList {QStringLiteral("--icon")} << none << false
                                  << QStringLiteral("--icon");
     QTest::newRow("lone dash") << QStringList {QStringLiteral("-")} << none << false
                                << QStringLiteral("-");
     QTest::newRow("first unknown option is the one reported")
-        << QStringList {QStringLiteral("-x"), QStringLiteral("-y")} << none << false
-        << QStringLiteral("-x");
+            << QStringList {QStringLiteral("-x"), QStringLiteral("-y")} << none << false
+            << QStringLiteral("-x");
 }
 
 void tst_CommandLine::parse()

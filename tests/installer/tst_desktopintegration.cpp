@@ -83,8 +83,8 @@ void tst_DesktopIntegration::initTestCase()
 {
     // The tests below expect no Makefile in the build tree around them (a Ninja build).
     QVERIFY2(
-        !QFileInfo::exists(QCoreApplication::applicationDirPath() + QLatin1String("/Makefile")),
-        "run these tests from a Ninja build tree");
+            !QFileInfo::exists(QCoreApplication::applicationDirPath() + QLatin1String("/Makefile")),
+            "run these tests from a Ninja build tree");
 }
 
 void tst_DesktopIntegration::setEnv(const char *name, const std::optional<QByteArray> &value)
@@ -96,8 +96,8 @@ void tst_DesktopIntegration::setEnv(const char *name, const std::optional<QByteA
     if (!saved)
         savedEnvironment.append({key,
                                  qEnvironmentVariableIsSet(name)
-                                     ? std::optional<QByteArray>(qgetenv(name))
-                                     : std::nullopt});
+                                         ? std::optional<QByteArray>(qgetenv(name))
+                                         : std::nullopt});
     if (value)
         qputenv(name, *value);
     else
@@ -141,14 +141,14 @@ QString tst_DesktopIntegration::makeInstallation(bool withScripts)
     bool ok = writeFile(directory + QLatin1String("/icons/tavrin-orvex.desktop"), shippedEntry);
     for (int size : {16, 24, 32, 48}) {
         const QString icon =
-            QStringLiteral("%1/icons/%2x%2/tavrin-orvex.png").arg(directory).arg(size);
+                QStringLiteral("%1/icons/%2x%2/tavrin-orvex.png").arg(directory).arg(size);
         ok = ok && QDir().mkpath(QFileInfo(icon).path()) &&
-            QFile::copy(QStringLiteral(":/icons/%1x%1/tavrin-orvex.png").arg(size), icon);
+                QFile::copy(QStringLiteral(":/icons/%1x%1/tavrin-orvex.png").arg(size), icon);
     }
     if (withScripts) {
         ok = ok &&
-            writeFile(directory + QLatin1String("/libexec/xdg-icon-resource"), standIn, 0755) &&
-            writeFile(directory + QLatin1String("/libexec/xdg-desktop-menu"), standIn, 0755);
+                writeFile(directory + QLatin1String("/libexec/xdg-icon-resource"), standIn, 0755) &&
+                writeFile(directory + QLatin1String("/libexec/xdg-desktop-menu"), standIn, 0755);
     }
     return ok ? directory : QString();
 }
@@ -218,23 +218,23 @@ void tst_DesktopIntegration::scriptArguments()
     Installer installer;
     installer.installMenuIcons(directory);
     const QString icons = directory + QLatin1String("/icons");
-    QCOMPARE(
-        log(),
-        (QStringList {
-            QStringLiteral(
-                "xdg-icon-resource install --size 16 %1/16x16/tavrin-orvex.png mode=user")
-                .arg(icons),
-            QStringLiteral(
-                "xdg-icon-resource install --size 24 %1/24x24/tavrin-orvex.png mode=user")
-                .arg(icons),
-            QStringLiteral(
-                "xdg-icon-resource install --size 32 %1/32x32/tavrin-orvex.png mode=user")
-                .arg(icons),
-            QStringLiteral(
-                "xdg-icon-resource install --size 48 %1/48x48/tavrin-orvex.png mode=user")
-                .arg(icons),
-            QStringLiteral("xdg-desktop-menu install %1/tavrin-orvex.desktop mode=user").arg(icons),
-        }));
+    QCOMPARE(log(),
+             (QStringList {
+                     QStringLiteral("xdg-icon-resource install --size 16 %1/16x16/tavrin-orvex.png "
+                                    "mode=user")
+                             .arg(icons),
+                     QStringLiteral("xdg-icon-resource install --size 24 %1/24x24/tavrin-orvex.png "
+                                    "mode=user")
+                             .arg(icons),
+                     QStringLiteral("xdg-icon-resource install --size 32 %1/32x32/tavrin-orvex.png "
+                                    "mode=user")
+                             .arg(icons),
+                     QStringLiteral("xdg-icon-resource install --size 48 %1/48x48/tavrin-orvex.png "
+                                    "mode=user")
+                             .arg(icons),
+                     QStringLiteral("xdg-desktop-menu install %1/tavrin-orvex.desktop mode=user")
+                             .arg(icons),
+             }));
     QCOMPARE(boxes.count, 0);
     QCOMPARE(qgetenv("XDG_UTILS_INSTALL_MODE"), QByteArray("user"));
 
@@ -254,17 +254,17 @@ void tst_DesktopIntegration::failingScripts_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("size 24 fails")
-        << QStringLiteral("status-xdg-icon-resource-24") << QStringLiteral("3") << 2
-        << QStringLiteral("xdg-icon-resource exited with status 3.");
+            << QStringLiteral("status-xdg-icon-resource-24") << QStringLiteral("3") << 2
+            << QStringLiteral("xdg-icon-resource exited with status 3.");
     QTest::newRow("size 16 fails")
-        << QStringLiteral("status-xdg-icon-resource-16") << QStringLiteral("1") << 1
-        << QStringLiteral("xdg-icon-resource exited with status 1.");
+            << QStringLiteral("status-xdg-icon-resource-16") << QStringLiteral("1") << 1
+            << QStringLiteral("xdg-icon-resource exited with status 1.");
     QTest::newRow("menu fails") << QStringLiteral("status-xdg-desktop-menu-menu")
                                 << QStringLiteral("5") << 5
                                 << QStringLiteral("xdg-desktop-menu exited with status 5.");
     QTest::newRow("icon script cannot start")
-        << QStringLiteral("not-executable") << QString() << 0
-        << QStringLiteral("xdg-icon-resource exited with status -2.");
+            << QStringLiteral("not-executable") << QString() << 0
+            << QStringLiteral("xdg-icon-resource exited with status -2.");
 }
 
 void tst_DesktopIntegration::failingScripts()
@@ -300,11 +300,11 @@ void tst_DesktopIntegration::missingFiles_data()
     QTest::newRow("icons") << QStringLiteral("icons")
                            << QStringLiteral("Tavrin Orvex icon files not found in \"%D/icons\".");
     QTest::newRow("icon script")
-        << QStringLiteral("libexec/xdg-icon-resource")
-        << QStringLiteral("Required script xdg-icon-resource not found in \"%D/libexec\".");
+            << QStringLiteral("libexec/xdg-icon-resource")
+            << QStringLiteral("Required script xdg-icon-resource not found in \"%D/libexec\".");
     QTest::newRow("menu script")
-        << QStringLiteral("libexec/xdg-desktop-menu")
-        << QStringLiteral("Required script xdg-desktop-menu not found in \"%D/libexec\".");
+            << QStringLiteral("libexec/xdg-desktop-menu")
+            << QStringLiteral("Required script xdg-desktop-menu not found in \"%D/libexec\".");
 }
 
 void tst_DesktopIntegration::missingFiles()
@@ -345,10 +345,10 @@ void tst_DesktopIntegration::rewrite_data()
                                                  "Categories=Development;Debugger;\n");
     QTest::newRow("no Exec line") << QByteArray("[Desktop Entry]\nName=Orvex\nIcon=x\n")
                                   << QByteArray("[Desktop Entry]\nName=Orvex 26.0.2\nIcon=x\n");
-    QTest::newRow("Exec with arguments")
-        << QByteArray("Exec=orvex --old %f\nX=1\n") << QByteArray("Exec=%D/bin/orvex -gui\nX=1\n");
+    QTest::newRow("Exec with arguments") << QByteArray("Exec=orvex --old %f\nX=1\n")
+                                         << QByteArray("Exec=%D/bin/orvex -gui\nX=1\n");
     QTest::newRow("no final line feed")
-        << QByteArray("Name=Orvex") << QByteArray("Name=Orvex 26.0.2");
+            << QByteArray("Name=Orvex") << QByteArray("Name=Orvex 26.0.2");
 }
 
 void tst_DesktopIntegration::rewrite()
@@ -368,7 +368,7 @@ void tst_DesktopIntegration::rewrite()
     // Renamed over the old entry, with the old entry's permissions, and nothing left beside it.
     QCOMPARE(QFileInfo(file).permissions() & 0x7777,
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
-                 QFile::ReadGroup);
+                     QFile::ReadGroup);
     QCOMPARE(QDir(directory + QLatin1String("/icons")).entryList(QDir::Files),
              QStringList {QStringLiteral("entry.desktop")});
 }
@@ -417,8 +417,8 @@ void tst_DesktopIntegration::realDesktopTools()
     for (const char *script : {"xdg-icon-resource", "xdg-desktop-menu"}) {
         const QString system = QStandardPaths::findExecutable(QLatin1String(script));
         QVERIFY2(!system.isEmpty(), script);
-        QVERIFY(
-            QFile::copy(system, directory + QLatin1String("/libexec/") + QLatin1String(script)));
+        QVERIFY(QFile::copy(system,
+                            directory + QLatin1String("/libexec/") + QLatin1String(script)));
     }
 
     BoxAnswerer boxes;
@@ -431,7 +431,7 @@ void tst_DesktopIntegration::realDesktopTools()
     QVERIFY2(QFileInfo::exists(menuEntry), qPrintable(menuEntry));
     for (int size : {16, 24, 32, 48}) {
         const QString icon =
-            QStringLiteral("%1/icons/hicolor/%2x%2/apps/tavrin-orvex.png").arg(data).arg(size);
+                QStringLiteral("%1/icons/hicolor/%2x%2/apps/tavrin-orvex.png").arg(data).arg(size);
         QVERIFY2(QFileInfo::exists(icon), qPrintable(icon));
     }
     QFile registered(menuEntry);
@@ -488,9 +488,9 @@ void tst_DesktopIntegration::mimeTypes()
     if (withDescription && xdgMimeOnPath) {
         QVERIFY(writeFile(path(QStringLiteral("run.hok")), "HOKPROF 1\n"));
         QProcess query;
-        query.start(
-            QStringLiteral("xdg-mime"),
-            {QStringLiteral("query"), QStringLiteral("filetype"), path(QStringLiteral("run.hok"))});
+        query.start(QStringLiteral("xdg-mime"),
+                    {QStringLiteral("query"), QStringLiteral("filetype"),
+                     path(QStringLiteral("run.hok"))});
         QVERIFY(query.waitForFinished(30000));
         QCOMPARE(query.readAllStandardOutput().trimmed(),
                  QByteArray("application/x-tavrin-hok-profile"));
@@ -521,8 +521,8 @@ void tst_DesktopIntegration::postInstallScript()
     QVERIFY(writeSuite(source));
     const QByteArray script = "#!/bin/sh\n"
                               "echo \"ran in $(pwd) mode=$XDG_UTILS_INSTALL_MODE\" >> \"" +
-        path(QStringLiteral("post.log")).toLocal8Bit() + "\"\nexit " +
-        QByteArray::number(exitStatus) + "\n";
+            path(QStringLiteral("post.log")).toLocal8Bit() + "\"\nexit " +
+            QByteArray::number(exitStatus) + "\n";
     QVERIFY(writeFile(source + QLatin1String("/post-install.sh"), script, mode));
 
     Installer installer;

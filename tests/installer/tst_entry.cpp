@@ -65,7 +65,10 @@ void tst_Entry::init()
     QVERIFY(QDir::setCurrent(work->filePath(QStringLiteral("cwd"))));
 }
 
-void tst_Entry::cleanup() { QDir::setCurrent(previousDirectory); }
+void tst_Entry::cleanup()
+{
+    QDir::setCurrent(previousDirectory);
+}
 
 void tst_Entry::noInstallationFiles_data()
 {
@@ -85,7 +88,7 @@ void tst_Entry::noInstallationFiles()
     QCOMPARE(box.title, QStringLiteral("Missing Installation Files"));
     QCOMPARE(box.text,
              QStringLiteral("Tavrin Orvex installation files not found in \"%1\".")
-                 .arg(QCoreApplication::applicationDirPath()));
+                     .arg(QCoreApplication::applicationDirPath()));
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(QApplication::topLevelWidgets().isEmpty() ||
             !qobject_cast<InstallerWizard *>(QApplication::topLevelWidgets().constFirst()));
@@ -96,9 +99,9 @@ void tst_Entry::sourceWithoutLicence_data()
     QTest::addColumn<QStringList>("files");
     QTest::newRow("no licence terms") << QStringList();
     QTest::newRow("agreement only")
-        << QStringList {QStringLiteral("license_terms/license_agreement.txt")};
+            << QStringList {QStringLiteral("license_terms/license_agreement.txt")};
     QTest::newRow("supplementary terms only")
-        << QStringList {QStringLiteral("license_terms/supplementary_terms.txt")};
+            << QStringList {QStringLiteral("license_terms/supplementary_terms.txt")};
 }
 
 void tst_Entry::sourceWithoutLicence()
@@ -125,9 +128,9 @@ void tst_Entry::wizardMode_data()
 
     // Without an argument the wizard keeps its own default destination.
     QTest::newRow("no destination")
-        << QStringList() << QDir::home().filePath(QStringLiteral("tavrin/orvex/26.0.2"));
+            << QStringList() << QDir::home().filePath(QStringLiteral("tavrin/orvex/26.0.2"));
     QTest::newRow("last destination wins")
-        << QStringList {QStringLiteral("/a"), QStringLiteral("/b")} << QStringLiteral("/b");
+            << QStringList {QStringLiteral("/a"), QStringLiteral("/b")} << QStringLiteral("/b");
     QTest::newRow("empty destination") << QStringList {QStringLiteral("")} << QStringLiteral("");
 }
 
@@ -156,10 +159,10 @@ void tst_Entry::wizardMode()
                 if (auto *wizard = qobject_cast<InstallerWizard *>(window)) {
                     seen = wizard;
                     seenLicence =
-                        wizard->findChild<QTextBrowser *>(QStringLiteral("licenceTextBrowser"))
-                            ->toPlainText();
+                            wizard->findChild<QTextBrowser *>(QStringLiteral("licenceTextBrowser"))
+                                    ->toPlainText();
                     seenDestination =
-                        wizard->findChild<QLineEdit *>(QStringLiteral("destLineEdit"))->text();
+                            wizard->findChild<QLineEdit *>(QStringLiteral("destLineEdit"))->text();
                     visible = wizard->isVisible();
                     wizard->close();
                     return;
@@ -195,7 +198,7 @@ void tst_Entry::iconsOnlyOpensNoWindow()
     QCOMPARE(box.title, QStringLiteral("Installation Error"));
     QCOMPARE(box.text,
              QStringLiteral("Could not open \"%1/icons/tavrin-orvex.desktop\" for reading.")
-                 .arg(work->path()));
+                     .arg(work->path()));
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 

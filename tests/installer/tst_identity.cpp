@@ -109,17 +109,18 @@ void tst_Identity::buildInfoForms()
     const QString date = ::identityText(b.buildDate);
     const QString timestamp = ::identityText(b.buildTimestamp);
     // The compiler's __DATE__ form: month abbreviation, day padded with a space, year.
-    const QRegularExpression dateForm(QStringLiteral(
-        "^(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) ( [1-9]|[12][0-9]|3[01]) 2[0-9]{3}$"));
+    const QRegularExpression dateForm(
+            QStringLiteral("^(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) ( "
+                           "[1-9]|[12][0-9]|3[01]) 2[0-9]{3}$"));
     QVERIFY2(dateForm.match(date).hasMatch(), qPrintable(date));
     QVERIFY2(timestamp.startsWith(date + QLatin1Char(' ')), qPrintable(timestamp));
     QVERIFY2(QRegularExpression(QStringLiteral("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]$"))
-                 .match(timestamp.mid(date.size() + 1))
-                 .hasMatch(),
+                     .match(timestamp.mid(date.size() + 1))
+                     .hasMatch(),
              qPrintable(timestamp));
     // The build happened in the past, and not before this project existed.
     const QDateTime built =
-        QLocale::c().toDateTime(timestamp.simplified(), QStringLiteral("MMM d yyyy HH:mm:ss"));
+            QLocale::c().toDateTime(timestamp.simplified(), QStringLiteral("MMM d yyyy HH:mm:ss"));
     QVERIFY2(built.isValid(), qPrintable(timestamp));
     QVERIFY(built <= QDateTime::currentDateTime().addSecs(60));
     QVERIFY(built.date().year() >= 2026);
@@ -142,8 +143,8 @@ void tst_Identity::buildInfoValues()
     QCOMPARE(::identityText(b.buildPlatform), QStringLiteral("linux"));
     QCOMPARE(::identityText(b.sourceDirectory), QStringLiteral(ORVEX_SOURCE_DIR));
     QCOMPARE(::identityText(b.buildDirectory), QStringLiteral(ORVEX_BUILD_DIR));
-    QVERIFY(
-        QFileInfo::exists(::identityText(b.sourceDirectory) + QLatin1String("/CMakeLists.txt")));
+    QVERIFY(QFileInfo::exists(::identityText(b.sourceDirectory) +
+                              QLatin1String("/CMakeLists.txt")));
 
     struct utsname system;
     QCOMPARE(uname(&system), 0);
@@ -152,9 +153,9 @@ void tst_Identity::buildInfoValues()
 
     // The record's version ends the default installation directories.
     QVERIFY(::identityText(::productIdentity.userInstallSubdirectory)
-                .endsWith(QLatin1Char('/') + ::identityText(b.version)));
+                    .endsWith(QLatin1Char('/') + ::identityText(b.version)));
     QVERIFY(::identityText(::productIdentity.systemInstallDirectory)
-                .endsWith(QLatin1Char('/') + ::identityText(b.version)));
+                    .endsWith(QLatin1Char('/') + ::identityText(b.version)));
 
     // Built from a git checkout, the record carries the commit that was built.
     QProcess git;

@@ -48,38 +48,38 @@ void tst_InstallationFiles::find_data()
     QTest::addColumn<QString>("expected"); // relative to the root; "-" for none
 
     QTest::newRow("archive beside the program")
-        << QStringList {QStringLiteral("D/setup/orvex.tgz"), QStringLiteral("D/bin/zuv")}
-        << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D/setup");
+            << QStringList {QStringLiteral("D/setup/orvex.tgz"), QStringLiteral("D/bin/zuv")}
+            << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D/setup");
     QTest::newRow("parent of the program holds bin/zuv")
-        << QStringList {QStringLiteral("D/bin/zuv"), QStringLiteral("D/setup/readme")}
-        << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D");
+            << QStringList {QStringLiteral("D/bin/zuv"), QStringLiteral("D/setup/readme")}
+            << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D");
     QTest::newRow("program directory wins over its parent")
-        << QStringList {QStringLiteral("D/bin/zuv"), QStringLiteral("D/setup/bin/hok")}
-        << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D/setup");
+            << QStringList {QStringLiteral("D/bin/zuv"), QStringLiteral("D/setup/bin/hok")}
+            << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D/setup");
     QTest::newRow("working directory")
-        << QStringList {QStringLiteral("W/orvex.tgz"), QStringLiteral("D/setup/readme")}
-        << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("W");
+            << QStringList {QStringLiteral("W/orvex.tgz"), QStringLiteral("D/setup/readme")}
+            << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("W");
     QTest::newRow("parent of the working directory")
-        << QStringList {QStringLiteral("P/bin/zuv"), QStringLiteral("P/W/readme"),
-                        QStringLiteral("D/setup/readme")}
-        << QStringLiteral("D/setup") << QStringLiteral("P/W") << QStringLiteral("P");
+            << QStringList {QStringLiteral("P/bin/zuv"), QStringLiteral("P/W/readme"),
+                            QStringLiteral("D/setup/readme")}
+            << QStringLiteral("D/setup") << QStringLiteral("P/W") << QStringLiteral("P");
     QTest::newRow("program candidates come before the working directory")
-        << QStringList {QStringLiteral("D/bin/zuv"), QStringLiteral("W/orvex.tgz"),
-                        QStringLiteral("D/setup/readme")}
-        << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D");
+            << QStringList {QStringLiteral("D/bin/zuv"), QStringLiteral("W/orvex.tgz"),
+                            QStringLiteral("D/setup/readme")}
+            << QStringLiteral("D/setup") << QStringLiteral("W") << QStringLiteral("D");
     QTest::newRow("only bin/hok qualifies")
-        << QStringList {QStringLiteral("D/bin/hok")} << QStringLiteral("D") << QStringLiteral("W")
-        << QStringLiteral("D");
+            << QStringList {QStringLiteral("D/bin/hok")} << QStringLiteral("D")
+            << QStringLiteral("W") << QStringLiteral("D");
     QTest::newRow("a dangling link counts as an entry")
-        << QStringList {QStringLiteral("link:D/orvex.tgz")} << QStringLiteral("D")
-        << QStringLiteral("W") << QStringLiteral("D");
+            << QStringList {QStringLiteral("link:D/orvex.tgz")} << QStringLiteral("D")
+            << QStringLiteral("W") << QStringLiteral("D");
     QTest::newRow("a directory named like the archive counts")
-        << QStringList {QStringLiteral("D/orvex.tgz/x")} << QStringLiteral("D")
-        << QStringLiteral("W") << QStringLiteral("D");
+            << QStringList {QStringLiteral("D/orvex.tgz/x")} << QStringLiteral("D")
+            << QStringLiteral("W") << QStringLiteral("D");
     QTest::newRow("other names do not count")
-        << QStringList {QStringLiteral("D/orvex.tar.gz"), QStringLiteral("D/bin/orvex"),
-                        QStringLiteral("D/zuv"), QStringLiteral("W/readme")}
-        << QStringLiteral("D") << QStringLiteral("W") << QStringLiteral("-");
+            << QStringList {QStringLiteral("D/orvex.tar.gz"), QStringLiteral("D/bin/orvex"),
+                            QStringLiteral("D/zuv"), QStringLiteral("W/readme")}
+            << QStringLiteral("D") << QStringLiteral("W") << QStringLiteral("-");
 }
 
 void tst_InstallationFiles::find()

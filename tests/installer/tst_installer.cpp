@@ -48,7 +48,10 @@ void tst_Installer::init()
     InstallThread::setCrayMarkerPath(path(QStringLiteral("no-alps")));
 }
 
-void tst_Installer::cleanup() { InstallThread::setCrayMarkerPath(QStringLiteral("/var/log/alps")); }
+void tst_Installer::cleanup()
+{
+    InstallThread::setCrayMarkerPath(QStringLiteral("/var/log/alps"));
+}
 
 void tst_Installer::completeInstallation()
 {
@@ -114,7 +117,7 @@ void tst_Installer::destinationExists()
     QCOMPARE(box.title, QStringLiteral("Destination Exists"));
     QCOMPARE(box.text,
              QStringLiteral("Destination directory \"%1\" already exists. Do you wish to continue?")
-                 .arg(destination));
+                     .arg(destination));
     QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
 
     if (proceeds) {
@@ -148,7 +151,7 @@ void tst_Installer::destinationIsAFile()
     QTRY_COMPARE_WITH_TIMEOUT(recorder.count(QStringLiteral("error")), 1, 60000);
     QCOMPARE(recorder.of(QStringLiteral("error")).constFirst(),
              QStringLiteral("Could not create destination directory \"%1\". File exists")
-                 .arg(destination));
+                     .arg(destination));
     QTest::qWait(50);
     QCOMPARE(recorder.events.last().left(6), QStringLiteral("error:"));
     QCOMPARE(recorder.count(QStringLiteral("finished")), 0);

@@ -198,8 +198,8 @@ void tst_InstallThread::installs()
              fromArchive ? 0600 : int(0666 & ~mask));
     QCOMPARE(QFileInfo(destination + QLatin1String("/share/data.txt")).size(), qint64(10000));
     QCOMPARE(QFileInfo(destination + QLatin1String("/doc/RELEASE-NOTES"))
-                 .lastModified()
-                 .toSecsSinceEpoch(),
+                     .lastModified()
+                     .toSecsSinceEpoch(),
              qint64(1700000003));
     const QFileInfo marker(destination + QLatin1String("/.installed"));
     QVERIFY(marker.isFile());
@@ -277,8 +277,8 @@ void tst_InstallThread::missingLibraries()
     QVERIFY(QDir().mkpath(suite + QLatin1String("/libexec")));
     QVERIFY(QFile::copy(QStringLiteral(ORVEX_NEEDS_TWO_PATH),
                         suite + QLatin1String("/libexec/orvex.bin")));
-    QVERIFY(
-        QFile::copy(QStringLiteral(ORVEX_NEEDS_ONE_PATH), suite + QLatin1String("/libexec/gdb")));
+    QVERIFY(QFile::copy(QStringLiteral(ORVEX_NEEDS_ONE_PATH),
+                        suite + QLatin1String("/libexec/gdb")));
     const QString source = path(QStringLiteral("source"));
     QVERIFY(QDir().mkpath(source));
     QVERIFY(packWithTar(suite, source + QLatin1String("/orvex.tgz")));
@@ -287,10 +287,10 @@ void tst_InstallThread::missingLibraries()
     QStringList missing;
     runThread(source, path(QStringLiteral("dest")), &recorder, &missing);
     QCOMPARE(recorder.count(QStringLiteral("finished")), 1);
-    QCOMPARE(
-        missing,
-        (QStringList {QStringLiteral("liborvexabsent.so"), QStringLiteral("liborvexabsenttoo.so"),
-                      QStringLiteral("liborvexabsenttoo.so")}));
+    QCOMPARE(missing,
+             (QStringList {QStringLiteral("liborvexabsent.so"),
+                           QStringLiteral("liborvexabsenttoo.so"),
+                           QStringLiteral("liborvexabsenttoo.so")}));
 }
 
 void tst_InstallThread::failures_data()
@@ -299,17 +299,17 @@ void tst_InstallThread::failures_data()
     QTest::addColumn<QString>("expected"); // %S the source, %D the destination
 
     QTest::newRow("missing source")
-        << QStringLiteral("none") << QStringLiteral("Source directory \"%S\" does not exist.");
-    QTest::newRow("only bin/hok") << QStringLiteral("hok")
-                                  << QStringLiteral(
-                                         "Tavrin Orvex installation files not found in \"%S\".");
+            << QStringLiteral("none") << QStringLiteral("Source directory \"%S\" does not exist.");
+    QTest::newRow("only bin/hok")
+            << QStringLiteral("hok")
+            << QStringLiteral("Tavrin Orvex installation files not found in \"%S\".");
     QTest::newRow("destination is a file")
-        << QStringLiteral("file-destination")
-        << QStringLiteral("Could not create destination directory \"%D\". ") +
-            QString::fromLocal8Bit(std::strerror(EEXIST));
+            << QStringLiteral("file-destination")
+            << QStringLiteral("Could not create destination directory \"%D\". ") +
+                    QString::fromLocal8Bit(std::strerror(EEXIST));
     QTest::newRow("marker cannot be created")
-        << QStringLiteral("marker-directory")
-        << QStringLiteral("Could not create \"%D/.installed\".");
+            << QStringLiteral("marker-directory")
+            << QStringLiteral("Could not create \"%D/.installed\".");
 }
 
 void tst_InstallThread::failures()

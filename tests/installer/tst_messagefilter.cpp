@@ -25,14 +25,14 @@ private:
 static QByteArray unknownOptionReport(const QByteArray &option, const QByteArray &program)
 {
     return "Unknown option \"" + option +
-        "\".\n"
-        "\n"
-        "Usage " +
-        program +
-        " [options] [install-directory]\n"
-        "Install to (optional) install directory.\n"
-        "Options recognized:\n"
-        "\t-icon\tOnly install launch icons to menus.\n";
+            "\".\n"
+            "\n"
+            "Usage " +
+            program +
+            " [options] [install-directory]\n"
+            "Install to (optional) install directory.\n"
+            "Options recognized:\n"
+            "\t-icon\tOnly install launch icons to menus.\n";
 }
 
 QString tst_MessageFilter::copyInstaller(const QTemporaryDir &directory)
@@ -51,14 +51,14 @@ void tst_MessageFilter::unknownOption_data()
 
     QTest::newRow("alone") << QStringList {QStringLiteral("-x")} << QByteArray("-x");
     QTest::newRow("after a destination and -icon")
-        << QStringList {QStringLiteral("/a"), QStringLiteral("-icon"), QStringLiteral("--help")}
-        << QByteArray("--help");
+            << QStringList {QStringLiteral("/a"), QStringLiteral("-icon"), QStringLiteral("--help")}
+            << QByteArray("--help");
     // The toolkit warns about the unknown style and, without XDG_RUNTIME_DIR, about the runtime
     // directory; neither warning may reach the user.
     QTest::newRow("toolkit warnings filtered")
-        << QStringList {QStringLiteral("-style"), QStringLiteral("nosuchstyle"),
-                        QStringLiteral("-x")}
-        << QByteArray("-x");
+            << QStringList {QStringLiteral("-style"), QStringLiteral("nosuchstyle"),
+                            QStringLiteral("-x")}
+            << QByteArray("-x");
 }
 
 void tst_MessageFilter::unknownOption()
@@ -76,7 +76,7 @@ void tst_MessageFilter::unknownOption()
     QTemporaryDir empty;
     QVERIFY(empty.isValid());
     const ProcessResult result =
-        runProgram(QStringLiteral(ORVEX_INSTALLER_PATH), arguments, environment, empty.path());
+            runProgram(QStringLiteral(ORVEX_INSTALLER_PATH), arguments, environment, empty.path());
     QVERIFY2(result.finished, "the installer did not end by itself");
     QCOMPARE(result.exitStatus, QProcess::NormalExit);
     QCOMPARE(result.exitCode, 1);
@@ -108,7 +108,7 @@ void tst_MessageFilter::pluginThatCannotLoad()
                         directory.filePath(QStringLiteral("platforms/libqxcb.so"))));
 
     const ProcessResult result =
-        runProgram(program, {}, environmentWithoutDisplay(), directory.path());
+            runProgram(program, {}, environmentWithoutDisplay(), directory.path());
     QVERIFY2(result.finished, "the installer did not end by itself");
     QCOMPARE(result.exitStatus, QProcess::NormalExit);
     QCOMPARE(result.exitCode, 1);
@@ -132,14 +132,15 @@ void tst_MessageFilter::pluginNotFound()
     QVERIFY(!program.isEmpty());
 
     const ProcessResult result =
-        runProgram(program, {}, environmentWithoutDisplay(), directory.path());
+            runProgram(program, {}, environmentWithoutDisplay(), directory.path());
     QVERIFY2(result.finished, "the installer did not end by itself");
     QCOMPARE(result.exitStatus, QProcess::NormalExit);
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(
-        result.standardError,
-        QByteArray("Unable to load Qt QPA plugin.\n"
-                   "Message returned: 'Could not find the Qt platform plugin \"xcb\" in \"\"'\n"));
+            result.standardError,
+            QByteArray(
+                    "Unable to load Qt QPA plugin.\n"
+                    "Message returned: 'Could not find the Qt platform plugin \"xcb\" in \"\"'\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_MessageFilter)

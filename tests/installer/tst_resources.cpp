@@ -94,9 +94,9 @@ void tst_Resources::pluginPathFollowsTheProgram()
 {
     // The toolkit applies the embedded configuration on its own: its plugin path is now relative
     // to the directory of the program, wherever that lies.
-    QCOMPARE(
-        QDir::cleanPath(QLibraryInfo::location(QLibraryInfo::PluginsPath)),
-        QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1String("/../lib/plugins")));
+    QCOMPARE(QDir::cleanPath(QLibraryInfo::location(QLibraryInfo::PluginsPath)),
+             QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                             QLatin1String("/../lib/plugins")));
 }
 
 QTEST_MAIN(tst_Resources)

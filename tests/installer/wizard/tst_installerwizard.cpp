@@ -41,9 +41,15 @@ template<typename T> static T *child(QWizard &wizard, const char *name)
     return found;
 }
 
-static bool nextEnabled(QWizard &wizard) { return wizard.button(QWizard::NextButton)->isEnabled(); }
+static bool nextEnabled(QWizard &wizard)
+{
+    return wizard.button(QWizard::NextButton)->isEnabled();
+}
 
-void tst_InstallerWizard::cleanup() { InstallerWizard::setUserIdProvider({}); }
+void tst_InstallerWizard::cleanup()
+{
+    InstallerWizard::setUserIdProvider({});
+}
 
 void tst_InstallerWizard::form()
 {
@@ -96,24 +102,26 @@ void tst_InstallerWizard::form()
     QVERIFY(!child<QRadioButton>(wizard, "radioButton_2")->isChecked());
 
     const QList<QPair<const char *, QString>> texts {
-        {"label", QStringLiteral("This program will install Tavrin Orvex on your computer.")},
-        {"label_2", QStringLiteral("Click the Next button to continue.")},
-        {"acceptRadioButton", QStringLiteral("I &agree to the terms in the licence agreement.")},
-        {"radioButton_2", QStringLiteral("I &do not accept the terms in the licence agreement.")},
-        {"label_3", QStringLiteral("Who do you want to install Tavrin Orvex for?")},
-        {"justForMeRadioButton", QStringLiteral("&Just For Me")},
-        {"label_4", QStringLiteral("Install Tavrin Orvex to:")},
-        {"label_5",
-         QStringLiteral("This directory must be accessible on all the nodes in your cluster.")},
-        {"directoryAdviceLabel",
-         QStringLiteral("Note: this directory path must not contain whitespace.")},
-        {"label_6", QStringLiteral("The Tavrin Orvex Installer is ready.")},
-        {"label_7", QStringLiteral("Click the Install button to begin the installation.")},
-        {"statusTextLabel", QString()},
-        {"label_8", QStringLiteral("The installation was cancelled.")},
-        {"label_9", QStringLiteral("To complete the installation run this installer again.")},
-        {"label_10", QStringLiteral("There was an error during the installation.")},
-        {"releaseNotesCheckBox", QStringLiteral("&View the RELEASE-NOTES file")},
+            {"label", QStringLiteral("This program will install Tavrin Orvex on your computer.")},
+            {"label_2", QStringLiteral("Click the Next button to continue.")},
+            {"acceptRadioButton",
+             QStringLiteral("I &agree to the terms in the licence agreement.")},
+            {"radioButton_2",
+             QStringLiteral("I &do not accept the terms in the licence agreement.")},
+            {"label_3", QStringLiteral("Who do you want to install Tavrin Orvex for?")},
+            {"justForMeRadioButton", QStringLiteral("&Just For Me")},
+            {"label_4", QStringLiteral("Install Tavrin Orvex to:")},
+            {"label_5",
+             QStringLiteral("This directory must be accessible on all the nodes in your cluster.")},
+            {"directoryAdviceLabel",
+             QStringLiteral("Note: this directory path must not contain whitespace.")},
+            {"label_6", QStringLiteral("The Tavrin Orvex Installer is ready.")},
+            {"label_7", QStringLiteral("Click the Install button to begin the installation.")},
+            {"statusTextLabel", QString()},
+            {"label_8", QStringLiteral("The installation was cancelled.")},
+            {"label_9", QStringLiteral("To complete the installation run this installer again.")},
+            {"label_10", QStringLiteral("There was an error during the installation.")},
+            {"releaseNotesCheckBox", QStringLiteral("&View the RELEASE-NOTES file")},
     };
     for (const auto &text : texts) {
         QWidget *widget = wizard.findChild<QWidget *>(QLatin1String(text.first));
@@ -129,24 +137,25 @@ void tst_InstallerWizard::construction()
 
     const QString error = child<QLabel>(wizard, "label_11")->text();
     QVERIFY2(error.startsWith(QStringLiteral(
-                 "If you continue to have problems installing Tavrin Orvex please contact <a "
-                 "href=\"mailto:support@tavrin.example\">")),
+                     "If you continue to have problems installing Tavrin Orvex please contact <a "
+                     "href=\"mailto:support@tavrin.example\">")),
              qPrintable(error));
     QVERIFY(error.endsWith(QStringLiteral("Tavrin</span></a>.")));
     QVERIFY(error.contains(QStringLiteral("color:#0000ff")));
 
     // The finish text has its product name now and keeps %2 for the destination.
     const QString finish = child<QLabel>(wizard, "finishTextLabel")->text();
-    QVERIFY2(finish.contains(
-                 QStringLiteral("The installation is finished.<br/>Tavrin Orvex is installed in "
-                                "&quot;%2&quot;.")),
+    QVERIFY2(finish.contains(QStringLiteral(
+                     "The installation is finished.<br/>Tavrin Orvex is installed in "
+                     "&quot;%2&quot;.")),
              qPrintable(finish));
     QVERIFY(finish.contains(QStringLiteral("Tavrin ZUV")) &&
             finish.contains(QStringLiteral("Tavrin HOK")) &&
             finish.contains(QStringLiteral("Tavrin Quanta")));
     QVERIFY(finish.contains(QStringLiteral(
-        "Please contact <a href=\"mailto:support@tavrin.example\"><span style=\"text-decoration: "
-        "underline; color:#0000ff;\">support@tavrin.example</span></a> for support.")));
+            "Please contact <a href=\"mailto:support@tavrin.example\"><span "
+            "style=\"text-decoration: "
+            "underline; color:#0000ff;\">support@tavrin.example</span></a> for support.")));
     QVERIFY(child<QLabel>(wizard, "finishTextLabel")->wordWrap());
     QVERIFY(child<QLabel>(wizard, "finishTextLabel")->openExternalLinks());
     QVERIFY(child<QLabel>(wizard, "label_11")->openExternalLinks());
@@ -200,8 +209,8 @@ void tst_InstallerWizard::defaultDestination_data()
     QTest::addColumn<QString>("allUsersText");
 
     QTest::newRow("ordinary user")
-        << 1000u << QDir::home().filePath(QStringLiteral("tavrin/orvex/26.0.2")) << false
-        << QStringLiteral("&All Users (must be root)");
+            << 1000u << QDir::home().filePath(QStringLiteral("tavrin/orvex/26.0.2")) << false
+            << QStringLiteral("&All Users (must be root)");
     QTest::newRow("root") << 0u << QStringLiteral("/opt/tavrin/orvex/26.0.2") << true
                           << QStringLiteral("&All Users");
 }

@@ -19,7 +19,7 @@ private slots:
 };
 
 static const char sampleLine[] =
-    "    Your chosen program will be run using mpirun. If you have problems startingMMMMM";
+        "    Your chosen program will be run using mpirun. If you have problems startingMMMMM";
 
 void tst_Viewer::showsFileLiterally()
 {
@@ -49,7 +49,7 @@ void tst_Viewer::missingFile()
 {
     QTemporaryDir directory;
     QScopedPointer<Viewer> viewer(
-        new Viewer(directory.filePath(QStringLiteral("doc/RELEASE-NOTES"))));
+            new Viewer(directory.filePath(QStringLiteral("doc/RELEASE-NOTES"))));
     QCOMPARE(viewer->windowTitle(), QStringLiteral("RELEASE-NOTES"));
     auto *browser = qobject_cast<QTextBrowser *>(viewer->centralWidget());
     QVERIFY(browser);

@@ -91,11 +91,11 @@ QString tst_WizardFlow::makeSource(int extraFiles)
 {
     const QString source = path(QStringLiteral("source"));
     const bool ok = writeSuite(source, extraFiles) &&
-        writeFile(source + QLatin1String("/license_terms/license_agreement.txt"), "A") &&
-        writeFile(source + QLatin1String("/license_terms/supplementary_terms.txt"), "S") &&
-        writeFile(source + QLatin1String("/doc/RELEASE-NOTES"), "Release <b>notes</b>\n") &&
-        writeFile(source + QLatin1String("/icons/tavrin-orvex.desktop"),
-                  "[Desktop Entry]\nName=Orvex\nExec=orvex\n");
+            writeFile(source + QLatin1String("/license_terms/license_agreement.txt"), "A") &&
+            writeFile(source + QLatin1String("/license_terms/supplementary_terms.txt"), "S") &&
+            writeFile(source + QLatin1String("/doc/RELEASE-NOTES"), "Release <b>notes</b>\n") &&
+            writeFile(source + QLatin1String("/icons/tavrin-orvex.desktop"),
+                      "[Desktop Entry]\nName=Orvex\nExec=orvex\n");
     return ok ? source : QString();
 }
 
@@ -139,8 +139,8 @@ void tst_WizardFlow::finishes()
     QCOMPARE(boxes.count, 0);
     QCOMPARE(child<QLabel>(*wizard, "statusTextLabel")->text(), QStringLiteral("Finished"));
     const QString finish = child<QLabel>(*wizard, "finishTextLabel")->text();
-    QVERIFY2(finish.contains(
-                 QStringLiteral("Tavrin Orvex is installed in &quot;%1&quot;.").arg(destination)),
+    QVERIFY2(finish.contains(QStringLiteral("Tavrin Orvex is installed in &quot;%1&quot;.")
+                                     .arg(destination)),
              qPrintable(finish));
     QVERIFY(!finish.contains(QLatin1String("%2")));
     QVERIFY(QFileInfo(destination + QLatin1String("/.installed")).isFile());
@@ -173,14 +173,14 @@ void tst_WizardFlow::missingDependencies_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("one library")
-        << false
-        << QStringLiteral("The shared library liborvexabsenttoo.so is not installed.\n"
-                          "Tavrin Orvex may not run correctly without this library.");
+            << false
+            << QStringLiteral("The shared library liborvexabsenttoo.so is not installed.\n"
+                              "Tavrin Orvex may not run correctly without this library.");
     QTest::newRow("several libraries")
-        << true
-        << QStringLiteral("The shared libraries liborvexabsent.so, liborvexabsenttoo.so, "
-                          "liborvexabsenttoo.so are not installed.\n"
-                          "Tavrin Orvex may not run correctly without these libraries.");
+            << true
+            << QStringLiteral("The shared libraries liborvexabsent.so, liborvexabsenttoo.so, "
+                              "liborvexabsenttoo.so are not installed.\n"
+                              "Tavrin Orvex may not run correctly without these libraries.");
 }
 
 void tst_WizardFlow::missingDependencies()
@@ -191,8 +191,8 @@ void tst_WizardFlow::missingDependencies()
     const QString source = makeSource();
     QVERIFY(!source.isEmpty());
     QVERIFY(QDir().mkpath(source + QLatin1String("/libexec")));
-    QVERIFY(
-        QFile::copy(QStringLiteral(ORVEX_NEEDS_ONE_PATH), source + QLatin1String("/libexec/gdb")));
+    QVERIFY(QFile::copy(QStringLiteral(ORVEX_NEEDS_ONE_PATH),
+                        source + QLatin1String("/libexec/gdb")));
     if (both)
         QVERIFY(QFile::copy(QStringLiteral(ORVEX_NEEDS_TWO_PATH),
                             source + QLatin1String("/libexec/orvex.bin")));
@@ -225,7 +225,7 @@ void tst_WizardFlow::installationError()
     QCOMPARE(boxes.title, QStringLiteral("Install Error"));
     QCOMPARE(boxes.text,
              QStringLiteral("Could not create destination directory \"%1\". File exists")
-                 .arg(destination));
+                     .arg(destination));
     QCOMPARE(boxes.parent, static_cast<QWidget *>(&wizard));
     QVERIFY(!wizard.button(QWizard::BackButton)->isVisible() ||
             !wizard.button(QWizard::BackButton)->isEnabled());
@@ -268,7 +268,7 @@ void tst_WizardFlow::destinationMadeAbsolute()
     QFETCH(QString, typed);
     QFETCH(QString, installed);
     installed.replace(QLatin1String("%H"), path(QStringLiteral("home")))
-        .replace(QLatin1String("%W"), path(QStringLiteral("cwd")));
+            .replace(QLatin1String("%W"), path(QStringLiteral("cwd")));
 
     const QString source = makeSource();
     QVERIFY(!source.isEmpty());
