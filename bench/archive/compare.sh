@@ -7,7 +7,8 @@
 #   bench/archive/compare.sh <build directory> [work directory] [files] [megabytes] [runs]
 #
 # The build directory is one configured with -DORVEX_BUILD_BENCHMARKS=ON and bench-tar built.
-# The work directory (default: a new one under /tmp) needs about five times the tree's size.
+# The work directory (default: a new one under /tmp) needs the tree's size about six times per
+# run, since nothing is deleted while the programs are timed.
 set -eu
 
 keep=${2:-}
@@ -26,25 +27,23 @@ done
 mkdir -p "$work"
 cd "$work"
 
-# Best wall time in seconds and its run's peak resident set in KiB of "$@", over $runs runs;
-# the target directory is emptied before each run and is not part of the time.
+# Times "$@" once and keeps the best wall time in seconds, with that run's peak resident set
+# in KiB, under the name given. The runs of the different programs take turns, so a slow spell
+# of a shared machine falls on all of them alike. Every run writes to a new directory and
+# nothing is deleted until the end: a deletion's work (the disk's discards above all) would
+# otherwise fall on whichever program runs next.
 measure() {
-    target=$1
-    shift
-    best=""
-    for run in $(seq "$runs"); do
-        rm -rf "$target"
-        mkdir -p "$target"
-        sync
-        /usr/bin/time -f "%e %M" -o measure.out "$@" >/dev/null
-        read -r seconds kib < measure.out
-        if [ -z "$best" ] || awk "BEGIN { exit !($seconds < $best) }"; then
-            best=$seconds
-            bestKib=$kib
-        fi
-    done
-    rm -rf "$target"
-    echo "$best $bestKib"
+    name=$1
+    target=$2
+    shift 2
+    mkdir -p "$(dirname "$target")"
+    sync
+    /usr/bin/time -f "%e %M" -o measure.out "$@" >/dev/null
+    read -r seconds kib < measure.out
+    eval "best=\${${name}Time:-}"
+    if [ -z "$best" ] || awk "BEGIN { exit !($seconds < $best) }"; then
+        eval "${name}Time=$seconds ${name}Kib=$kib"
+    fi
 }
 
 ratio() {
@@ -62,13 +61,18 @@ smallEntries=$("$driver" count small.tgz)
 echo "Archive: $(du -m suite.tgz | cut -f1) MB compressed, $entries entries, $(du -sm tree | cut -f1) MB unpacked"
 echo
 
-set -- $(measure out bsdtar -xzf suite.tgz -C out); bsdtarTime=$1; bsdtarKib=$2
-set -- $(measure out tar -xzf suite.tgz -C out); tarTime=$1; tarKib=$2
-set -- $(measure out "$driver" count suite.tgz); countTime=$1; countKib=$2
-set -- $(measure out "$driver" extract suite.tgz out "$entries"); extractTime=$1; extractKib=$2
-set -- $(measure out "$driver" extract small.tgz out "$smallEntries"); smallTime=$1; smallKib=$2
-set -- $(measure out/copy cp -r tree out/copy); cpTime=$1; cpKib=$2
-set -- $(measure out/copy "$driver" copy tree out/copy "$entries"); copyTime=$1; copyKib=$2
+rm -rf out
+for run in $(seq "$runs"); do
+    for name in bsdtar tar count extract small; do mkdir -p "out/$run/$name"; done
+    measure bsdtar "out/$run/bsdtar" bsdtar -xzf suite.tgz -C "out/$run/bsdtar"
+    measure tar "out/$run/tar" tar -xzf suite.tgz -C "out/$run/tar"
+    measure count "out/$run/count" "$driver" count suite.tgz
+    measure extract "out/$run/extract" "$driver" extract suite.tgz "out/$run/extract" "$entries"
+    measure small "out/$run/small" "$driver" extract small.tgz "out/$run/small" "$smallEntries"
+    measure cp "out/$run/cp" cp -r tree "out/$run/cp"
+    measure copy "out/$run/copy" "$driver" copy tree "out/$run/copy" "$entries"
+done
+rm -rf out
 
 printf '%-34s %8s %10s\n' "" "seconds" "peak KiB"
 printf '%-34s %8s %10s\n' "bsdtar -xzf" "$bsdtarTime" "$bsdtarKib"
