@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -67,15 +68,18 @@ private:
     int fd;
 };
 
-QString readerText(archive *a) { return QString::fromLocal8Bit(archive_error_string(a)); }
+QString readerText(archive *a)
+{
+    return QString::fromLocal8Bit(archive_error_string(a));
+}
 
 ArchiveReader openArchive(const QString &path, int *result)
 {
     ArchiveReader reader(archive_read_new());
     archive_read_support_format_tar(reader.get());
     archive_read_support_filter_gzip(reader.get());
-    *result =
-        archive_read_open_filename(reader.get(), QFile::encodeName(path).constData(), blockSize);
+    *result = archive_read_open_filename(reader.get(), QFile::encodeName(path).constData(),
+                                         blockSize);
     return reader;
 }
 
@@ -88,7 +92,7 @@ ArchiveReader openArchive(const QString &path, int *result)
 QByteArray extractionBase(const QString &destination)
 {
     QString path = QDir::cleanPath(QDir::current().absoluteFilePath(
-        destination.isEmpty() ? QStringLiteral(".") : destination));
+            destination.isEmpty() ? QStringLiteral(".") : destination));
     QString missing;
     for (;;) {
         const QString canonical = QFileInfo(path).canonicalFilePath();
@@ -126,6 +130,31 @@ mode_t currentUmask()
     return mask;
 }
 
+// A stored name as the writer resolves it: without empty and "." components.
+QByteArray normalizedName(const QByteArray &name)
+{
+    QByteArray result;
+    for (const QByteArray &component : name.split('/')) {
+        if (component.isEmpty() || component == ".")
+            continue;
+        if (!result.isEmpty())
+            result += '/';
+        result += component;
+    }
+    return result;
+}
+
+// Whether the name, or one of the directories on its way, is one of the links.
+bool reachesLink(const QSet<QByteArray> &links, const QByteArray &name)
+{
+    const QByteArray normalized = normalizedName(name);
+    for (int slash = normalized.indexOf('/'); slash >= 0;
+         slash = normalized.indexOf('/', slash + 1))
+        if (links.contains(normalized.left(slash)))
+            return true;
+    return links.contains(normalized);
+}
+
 bool entryExists(const QString &path)
 {
     struct stat st;
@@ -134,11 +163,20 @@ bool entryExists(const QString &path)
 
 } // namespace
 
-Tar::Tar(QObject *parent) : QObject(parent) { connect(this, &Tar::error, this, &Tar::noteError); }
+Tar::Tar(QObject *parent) : QObject(parent)
+{
+    connect(this, &Tar::error, this, &Tar::noteError);
+}
 
-void Tar::cancel() { cancelRequested = true; }
+void Tar::cancel()
+{
+    cancelRequested = true;
+}
 
-void Tar::noteError(const QString &error) { lastError = error; }
+void Tar::noteError(const QString &error)
+{
+    lastError = error;
+}
 
 int Tar::countEntries(const QString &archivePath)
 {
@@ -149,8 +187,8 @@ int Tar::countEntries(const QString &archivePath)
     int opened = ARCHIVE_OK;
     const ArchiveReader reader = openArchive(archivePath, &opened);
     if (opened != ARCHIVE_OK) {
-        emit error(
-            tr("Can't open \"%1\" for reading: %2.").arg(archivePath, readerText(reader.get())));
+        emit error(tr("Can't open \"%1\" for reading: %2.")
+                           .arg(archivePath, readerText(reader.get())));
         return -1;
     }
     int count = 0;
@@ -182,19 +220,33 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
     // link (one an earlier entry made, for instance); the last component may be a link, which
     // is replaced. Absolute names cannot be left to the writer, which only ever sees paths that
     // the destination has made absolute, so they are refused here, before that.
+    //
+    // The link guard inspects every component of every path, the destination's own included,
+    // which makes extraction half as slow again. It can only matter where a link can be: so it
+    // is on for every entry unless the destination is an existing empty directory, and then only
+    // for an entry whose path (or hard-link target) passes through or ends at a link that an
+    // earlier entry made. Everything else in a fresh destination was made by this extraction
+    // as a real file or directory.
+    constexpr int options =
+            ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT;
+    constexpr int guardedOptions = options | ARCHIVE_EXTRACT_SECURE_SYMLINKS;
     DiskWriter writer(archive_write_disk_new());
-    archive_write_disk_set_options(writer.get(),
-                                   ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME |
-                                       ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                                       ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+    archive_write_disk_set_options(writer.get(), guardedOptions);
     int opened = ARCHIVE_OK;
     const ArchiveReader reader = openArchive(archivePath, &opened);
     if (opened != ARCHIVE_OK) {
-        emit error(
-            tr("Can't open \"%1\" for reading: %2.").arg(archivePath, readerText(reader.get())));
+        emit error(tr("Can't open \"%1\" for reading: %2.")
+                           .arg(archivePath, readerText(reader.get())));
         return false;
     }
     const QByteArray base = extractionBase(destination);
+    // A destination that does not exist yet is no fresh one: the writer would make its missing
+    // parents, unlinking whatever non-directory stood in their way, and only the guard stops it.
+    const QDir destinationDirectory(destination.isEmpty() ? QStringLiteral(".") : destination);
+    const bool fresh = destinationDirectory.exists() &&
+            destinationDirectory.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                         QDir::NoDotAndDotDot);
+    QSet<QByteArray> links;
 
     qint64 counter = 100;
     for (;;) {
@@ -238,6 +290,14 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
                                                QByteArray(base + '/' + linkTarget).constData());
             }
         }
+        if (refusal.isEmpty()) {
+            const char *link = archive_entry_hardlink(entry);
+            const bool guarded = !fresh ||
+                    (!links.isEmpty() &&
+                     (reachesLink(links, stored) ||
+                      (link && reachesLink(links, QByteArray(link).mid(base.size() + 1)))));
+            archive_write_disk_set_options(writer.get(), guarded ? guardedOptions : options);
+        }
         if (!refusal.isEmpty() || archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
             if (refusal.isEmpty())
                 refusal = readerText(writer.get());
@@ -254,7 +314,7 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
                 break;
             if (read != ARCHIVE_OK) {
                 emit error(tr("Error reading \"%1\" from \"%2\": %3")
-                               .arg(name, archivePath, readerText(reader.get())));
+                                   .arg(name, archivePath, readerText(reader.get())));
                 return false;
             }
             // The offset carries the holes of a sparse entry over to the disk.
@@ -263,6 +323,8 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
                 return false;
             }
         }
+        if (archive_entry_filetype(entry) == AE_IFLNK)
+            links.insert(normalizedName(stored));
         if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
             emit error(tr("Error closing \"%1\": %2").arg(target, readerText(writer.get())));
             return false;
@@ -289,7 +351,7 @@ namespace {
 QFileInfoList listing(const QString &directory)
 {
     return QDir(directory, QString(), QDir::Name | QDir::IgnoreCase, QDir::AllEntries)
-        .entryInfoList();
+            .entryInfoList();
 }
 
 bool isDotOrDotDot(const QString &name)
@@ -408,7 +470,7 @@ bool Tar::copyTree(const QString &source, const QString &destination, int total,
 bool Tar::copyFile(const QString &source, const QString &destination)
 {
     emit status(tr("Copying \"%1\" to \"%2\"")
-                    .arg(QFileInfo(source).fileName(), QFileInfo(destination).path()));
+                        .arg(QFileInfo(source).fileName(), QFileInfo(destination).path()));
 
     FileDescriptor in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (!in.isOpen()) {

@@ -22,14 +22,17 @@
 
 namespace {
 
-QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
 
 bool run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-        process.exitCode() == 0;
+            process.exitCode() == 0;
 }
 
 // Paths are written as bytes so that a name keeps its bytes whatever the locale.
@@ -85,20 +88,22 @@ QStringList describeTree(const QString &root)
             char target[4096];
             const ssize_t length = ::readlink(encoded(path).constData(), target, sizeof target);
             line += QLatin1String(" readlink=") +
-                QString::fromLatin1(QByteArray(target, int(qMax<ssize_t>(length, 0))).toHex());
+                    QString::fromLatin1(QByteArray(target, int(qMax<ssize_t>(length, 0))).toHex());
         } else {
             line += QStringLiteral(" mode=%1").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
         }
         if (S_ISDIR(st.st_mode))
             line += QLatin1String(" dir");
         if (S_ISREG(st.st_mode)) {
-            line +=
-                QStringLiteral(" size=%1 sha1=%2 holes=%3")
-                    .arg(qint64(st.st_size))
-                    .arg(QString::fromLatin1(
-                        QCryptographicHash::hash(contents(path), QCryptographicHash::Sha1).toHex()))
-                    .arg(qint64(st.st_blocks) * 512 < qint64(st.st_size) ? QLatin1String("yes")
-                                                                         : QLatin1String("no"));
+            line += QStringLiteral(" size=%1 sha1=%2 holes=%3")
+                            .arg(qint64(st.st_size))
+                            .arg(QString::fromLatin1(
+                                    QCryptographicHash::hash(contents(path),
+                                                             QCryptographicHash::Sha1)
+                                            .toHex()))
+                            .arg(qint64(st.st_blocks) * 512 < qint64(st.st_size)
+                                         ? QLatin1String("yes")
+                                         : QLatin1String("no"));
             const QPair<dev_t, ino_t> id(st.st_dev, st.st_ino);
             if (firstName.contains(id))
                 line += QLatin1String(" sameas=") + firstName.value(id);
@@ -284,29 +289,32 @@ bool tst_Tar::buildRichTree(const QString &root) const
     const QByteArray longDirectory = r + '/' + QByteArray(60, 'd');
     const QByteArray longName = longDirectory + '/' + QByteArray(70, 'n') + ".txt";
     const QByteArray nonAscii = r +
-        "/Gr\xc3\xbc\xc3\x9f"
-        "e";
+            "/Gr\xc3\xbc\xc3\x9f"
+            "e";
     bool ok = QDir().mkpath(root + QLatin1String("/nested/deeper")) &&
-        QDir().mkpath(root + QLatin1String("/emptydir")) &&
-        QDir().mkpath(root + QLatin1String("/closed")) &&
-        QDir().mkpath(root + QLatin1String("/links")) &&
-        QDir().mkpath(root + QLatin1String("/data")) &&
-        ::mkdir(longDirectory.constData(), 0755) == 0 && ::mkdir(nonAscii.constData(), 0755) == 0;
+            QDir().mkpath(root + QLatin1String("/emptydir")) &&
+            QDir().mkpath(root + QLatin1String("/closed")) &&
+            QDir().mkpath(root + QLatin1String("/links")) &&
+            QDir().mkpath(root + QLatin1String("/data")) &&
+            ::mkdir(longDirectory.constData(), 0755) == 0 &&
+            ::mkdir(nonAscii.constData(), 0755) == 0;
     ok = ok && writeFile(r + "/plain.txt", "hello\n", 0644) &&
-        writeFile(r + "/tool", "#!/bin/sh\n", 0755) &&
-        writeFile(r + "/private", "secret\n", 0600) && writeFile(r + "/group", "shared\n", 0750) &&
-        writeFile(r + "/empty", QByteArray(), 0644) &&
-        writeFile(r + "/closed/inner", "inner\n", 0644) &&
-        writeFile(r + "/nested/deeper/file.txt", QByteArray(10000, 'x'), 0644) &&
-        writeFile(r + "/data/original", "linked\n", 0644) &&
-        ::link((r + "/data/original").constData(), (r + "/data/twin").constData()) == 0 &&
-        writeFile(longName, "long\n") &&
-        writeFile(nonAscii + "/\xe6\x97\xa5\xe6\x9c\xac.txt", "nihon\n") &&
-        ::symlink("../plain.txt", (r + "/links/tofile").constData()) == 0 &&
-        ::symlink("../nested", (r + "/links/todir").constData()) == 0 &&
-        ::symlink("nowhere", (r + "/links/dangling").constData()) == 0 &&
-        ::symlink(("../" + QByteArray(60, 'd') + '/' + QByteArray(70, 'n') + ".txt").constData(),
-                  (r + "/links/long").constData()) == 0;
+            writeFile(r + "/tool", "#!/bin/sh\n", 0755) &&
+            writeFile(r + "/private", "secret\n", 0600) &&
+            writeFile(r + "/group", "shared\n", 0750) &&
+            writeFile(r + "/empty", QByteArray(), 0644) &&
+            writeFile(r + "/closed/inner", "inner\n", 0644) &&
+            writeFile(r + "/nested/deeper/file.txt", QByteArray(10000, 'x'), 0644) &&
+            writeFile(r + "/data/original", "linked\n", 0644) &&
+            ::link((r + "/data/original").constData(), (r + "/data/twin").constData()) == 0 &&
+            writeFile(longName, "long\n") &&
+            writeFile(nonAscii + "/\xe6\x97\xa5\xe6\x9c\xac.txt", "nihon\n") &&
+            ::symlink("../plain.txt", (r + "/links/tofile").constData()) == 0 &&
+            ::symlink("../nested", (r + "/links/todir").constData()) == 0 &&
+            ::symlink("nowhere", (r + "/links/dangling").constData()) == 0 &&
+            ::symlink(
+                    ("../" + QByteArray(60, 'd') + '/' + QByteArray(70, 'n') + ".txt").constData(),
+                    (r + "/links/long").constData()) == 0;
     // A file with a hole of a megabyte between two short runs of data.
     const QByteArray sparse = r + "/sparse.bin";
     const int fd = ::open(sparse.constData(), O_WRONLY | O_CREAT, 0644);
@@ -336,8 +344,8 @@ bool tst_Tar::buildRichTree(const QString &root) const
 bool tst_Tar::buildSmallTree(const QString &root) const
 {
     return QDir().mkpath(root + QLatin1String("/a")) &&
-        writeFile(root + QLatin1String("/a/b"), "b\n") &&
-        writeFile(root + QLatin1String("/c"), "c\n");
+            writeFile(root + QLatin1String("/a/b"), "b\n") &&
+            writeFile(root + QLatin1String("/c"), "c\n");
 }
 
 void tst_Tar::extractMatchesGnuTar_data()
@@ -381,8 +389,8 @@ void tst_Tar::extractMatchesGnuTar()
     // Nothing was lost on the way: the tree is the one that was packed, holes included.
     QCOMPARE(extracted, describeTree(tree));
     QVERIFY(extracted.filter(QStringLiteral("sparse.bin"))
-                .value(0)
-                .contains(QLatin1String("holes=yes")));
+                    .value(0)
+                    .contains(QLatin1String("holes=yes")));
 }
 
 void tst_Tar::extractTargetsAndProgress_data()
@@ -454,9 +462,9 @@ void tst_Tar::extractTargetsAndProgress()
     QVERIFY(tar.extract(archive, destination, total));
     QCOMPARE(texts(spies.error), QStringList());
     const QStringList expectedStatus {
-        QStringLiteral("Extracting \"a/\" to \"%1a/\"").arg(targetPrefix),
-        QStringLiteral("Extracting \"a/b\" to \"%1a/b\"").arg(targetPrefix),
-        QStringLiteral("Extracting \"c\" to \"%1c\"").arg(targetPrefix),
+            QStringLiteral("Extracting \"a/\" to \"%1a/\"").arg(targetPrefix),
+            QStringLiteral("Extracting \"a/b\" to \"%1a/b\"").arg(targetPrefix),
+            QStringLiteral("Extracting \"c\" to \"%1c\"").arg(targetPrefix),
     };
     QCOMPARE(texts(spies.status), expectedStatus);
     QCOMPARE(progressValues(spies.progress), progress);
@@ -467,15 +475,15 @@ void tst_Tar::extractTargetsAndProgress()
 void tst_Tar::emptyArchive()
 {
     const QString archive = path(QStringLiteral("empty.tar"));
-    QVERIFY(
-        run(QStringLiteral("tar"),
+    QVERIFY(run(
+            QStringLiteral("tar"),
             {QStringLiteral("-cf"), archive, QStringLiteral("-T"), QStringLiteral("/dev/null")}));
     Tar tar(nullptr);
     Spies spies(&tar);
     QCOMPARE(tar.countEntries(archive), 0);
     QVERIFY(tar.extract(archive, path(QStringLiteral("inst")), 0));
     QCOMPARE(spies.error.size() + spies.status.size() + spies.progress.size() +
-                 spies.cancelled.size(),
+                     spies.cancelled.size(),
              0);
 }
 
@@ -523,34 +531,49 @@ void tst_Tar::refusesEscapes_data()
     // %S stands for the sandbox, which holds the destination "inst" and the directory "outside"
     // with its file "victim".
     QTest::newRow("absolute name")
-        << QStringList {QStringLiteral("F ok"), QStringLiteral("F %S/outside/planted")}
-        << "%S/outside/planted"
-        << "Path is absolute" << QStringList {QStringLiteral("ok")};
+            << QStringList {QStringLiteral("F ok"), QStringLiteral("F %S/outside/planted")}
+            << "%S/outside/planted"
+            << "Path is absolute" << QStringList {QStringLiteral("ok")};
     QTest::newRow("name with a .. component")
-        << QStringList {QStringLiteral("F ../outside/planted")} << "../outside/planted"
-        << "Path contains '..'" << QStringList();
+            << QStringList {QStringLiteral("F ../outside/planted")} << "../outside/planted"
+            << "Path contains '..'" << QStringList();
     QTest::newRow(".. in the middle of a name")
-        << QStringList {QStringLiteral("D a"), QStringLiteral("F a/../../outside/planted")}
-        << "a/../../outside/planted"
-        << "Path contains '..'" << QStringList {QStringLiteral("a")};
+            << QStringList {QStringLiteral("D a"), QStringLiteral("F a/../../outside/planted")}
+            << "a/../../outside/planted"
+            << "Path contains '..'" << QStringList {QStringLiteral("a")};
     QTest::newRow("through a relative symbolic link made by an earlier entry")
-        << QStringList {QStringLiteral("L link ../outside"), QStringLiteral("F link/planted")}
-        << "link/planted"
-        << "Cannot extract through symlink %B/link/planted" << QStringList {QStringLiteral("link")};
+            << QStringList {QStringLiteral("L link ../outside"), QStringLiteral("F link/planted")}
+            << "link/planted"
+            << "Cannot extract through symlink %B/link/planted"
+            << QStringList {QStringLiteral("link")};
     QTest::newRow("through an absolute symbolic link made by an earlier entry")
-        << QStringList {QStringLiteral("L link %S/outside"), QStringLiteral("F link/planted")}
-        << "link/planted"
-        << "Cannot extract through symlink %B/link/planted" << QStringList {QStringLiteral("link")};
+            << QStringList {QStringLiteral("L link %S/outside"), QStringLiteral("F link/planted")}
+            << "link/planted"
+            << "Cannot extract through symlink %B/link/planted"
+            << QStringList {QStringLiteral("link")};
+    QTest::newRow("through a link named differently by the earlier entry")
+            << QStringList {QStringLiteral("L ./link ../outside"),
+                            QStringLiteral("F link//planted")}
+            << "link//planted"
+            << "Cannot extract through symlink %B/link/planted"
+            << QStringList {QStringLiteral("link")};
+    QTest::newRow("through a link the destination already held")
+            << QStringList {QStringLiteral("F ok"), QStringLiteral("F held/planted")}
+            << "held/planted"
+            << "Cannot extract through symlink %B/held/planted"
+            << QStringList {QStringLiteral("held"), QStringLiteral("ok")};
     QTest::newRow("hard link to an absolute path")
-        << QStringList {QStringLiteral("H grab %S/outside/victim")} << "grab"
-        << "Hard link target is absolute" << QStringList();
+            << QStringList {QStringLiteral("H grab %S/outside/victim")} << "grab"
+            << "Hard link target is absolute" << QStringList();
     QTest::newRow("hard link with a .. component")
-        << QStringList {QStringLiteral("H grab ../outside/victim")} << "grab"
-        << "Path contains '..'" << QStringList();
+            << QStringList {QStringLiteral("H grab ../outside/victim")} << "grab"
+            << "Path contains '..'" << QStringList();
     QTest::newRow("hard link through a symbolic link")
-        << QStringList {QStringLiteral("L link ../outside"), QStringLiteral("H grab link/victim")}
-        << "grab"
-        << "Cannot extract through symlink %B/link/victim" << QStringList {QStringLiteral("link")};
+            << QStringList {QStringLiteral("L link ../outside"),
+                            QStringLiteral("H grab link/victim")}
+            << "grab"
+            << "Cannot extract through symlink %B/link/victim"
+            << QStringList {QStringLiteral("link")};
 }
 
 void tst_Tar::refusesEscapes()
@@ -570,21 +593,25 @@ void tst_Tar::refusesEscapes()
                    QFileInfo(sandbox).canonicalFilePath() + QLatin1String("/inst"));
     const QString archive = path(QStringLiteral("crafted.tar"));
     QVERIFY(writeCraftedArchive(archive, entries));
+    if (refusedName.startsWith(QLatin1String("held/"))) {
+        QVERIFY(QDir().mkpath(destination));
+        QVERIFY(QFile::link(QStringLiteral("../outside"), destination + QLatin1String("/held")));
+    }
     const QStringList outsideBefore = describeTree(sandbox + QLatin1String("/outside"));
 
     Tar tar(nullptr);
     Spies spies(&tar);
     QVERIFY(!tar.extract(archive, destination, entries.size()));
     const QString target = refusedName.startsWith(QLatin1Char('/'))
-        ? refusedName
-        : destination + QLatin1Char('/') + refusedName;
+            ? refusedName
+            : destination + QLatin1Char('/') + refusedName;
     QCOMPARE(texts(spies.error),
              QStringList {QStringLiteral("Error extracting \"%1\" to \"%2\": %3")
-                              .arg(refusedName, target, reason)});
+                                  .arg(refusedName, target, reason)});
     QCOMPARE(spies.cancelled.size(), 0);
     QCOMPARE(describeTree(sandbox + QLatin1String("/outside")), outsideBefore);
     QStringList present =
-        QDir(destination).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+            QDir(destination).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     QCOMPARE(present, extractedBefore);
 }
 
@@ -597,22 +624,23 @@ void tst_Tar::badArchives_data()
 
     // %A stands for the archive's path.
     QTest::newRow("truncated gzip stream")
-        << "truncated gzip" << -1
-        << "Error reading \"%A\": Truncated input file (needed 100352 bytes, only 0 available)."
-        << "Error reading \"c\" from \"%A\": truncated gzip input";
+            << "truncated gzip" << -1
+            << "Error reading \"%A\": Truncated input file (needed 100352 bytes, only 0 available)."
+            << "Error reading \"c\" from \"%A\": truncated gzip input";
     QTest::newRow("damaged tar header")
-        << "damaged header" << -1 << "Error reading \"%A\": Damaged tar archive."
-        << "Error reading \"%A\": Damaged tar archive.";
+            << "damaged header" << -1 << "Error reading \"%A\": Damaged tar archive."
+            << "Error reading \"%A\": Damaged tar archive.";
     QTest::newRow("no archive at all")
-        << "no archive" << -1 << "Can't open \"%A\" for reading: Unrecognized archive format."
-        << "Can't open \"%A\" for reading: Unrecognized archive format.";
+            << "no archive" << -1 << "Can't open \"%A\" for reading: Unrecognized archive format."
+            << "Can't open \"%A\" for reading: Unrecognized archive format.";
     QTest::newRow("gzip-compressed text")
-        << "gzip text" << -1 << "Can't open \"%A\" for reading: Unrecognized archive format."
-        << "Can't open \"%A\" for reading: Unrecognized archive format.";
+            << "gzip text" << -1 << "Can't open \"%A\" for reading: Unrecognized archive format."
+            << "Can't open \"%A\" for reading: Unrecognized archive format.";
     QTest::newRow("ends in the middle of an entry")
-        << "cut in entry" << -1
-        << "Error reading \"%A\": Truncated input file (needed 100352 bytes, only 50000 available)."
-        << "Error reading \"a/b\" from \"%A\": Truncated tar archive";
+            << "cut in entry" << -1
+            << "Error reading \"%A\": Truncated input file (needed 100352 bytes, only 50000 "
+               "available)."
+            << "Error reading \"a/b\" from \"%A\": Truncated tar archive";
     QTest::newRow("no such file") << "missing" << -1
                                   << "Can't open \"%A\" for reading: Failed to open '%A'."
                                   << "Can't open \"%A\" for reading: Failed to open '%A'.";
@@ -640,10 +668,10 @@ void tst_Tar::badArchives()
         QVERIFY(writeFile(tree + QLatin1Char('/') + QLatin1String(name), noise));
     const bool gzip = damage == QLatin1String("truncated gzip");
     const QString archive = path(QStringLiteral("bad.archive"));
-    QVERIFY(
-        run(QStringLiteral("tar"),
-            {gzip ? QStringLiteral("-czf") : QStringLiteral("-cf"), archive, QStringLiteral("-C"),
-             tree, QStringLiteral("a/b"), QStringLiteral("c"), QStringLiteral("d")}));
+    QVERIFY(run(QStringLiteral("tar"),
+                {gzip ? QStringLiteral("-czf") : QStringLiteral("-cf"), archive,
+                 QStringLiteral("-C"), tree, QStringLiteral("a/b"), QStringLiteral("c"),
+                 QStringLiteral("d")}));
     QFile file(archive);
     if (damage == QLatin1String("truncated gzip")) {
         QVERIFY(file.resize(file.size() * 2 / 3));
@@ -727,8 +755,8 @@ void tst_Tar::cancelBeforeStart()
     const QString source = path(QStringLiteral("src"));
     QVERIFY(buildSmallTree(source));
     const QString archive = path(QStringLiteral("small.tar"));
-    QVERIFY(
-        run(QStringLiteral("tar"),
+    QVERIFY(run(
+            QStringLiteral("tar"),
             {QStringLiteral("-cf"), archive, QStringLiteral("-C"), source, QStringLiteral(".")}));
     const QString destination = path(QStringLiteral("inst"));
 
@@ -810,16 +838,16 @@ void tst_Tar::cancelFromAnotherThread()
     QSemaphore reached;
     QSemaphore resume;
     connect(
-        &tar, &Tar::status, &tar,
-        [&] {
-            reached.release();
-            resume.acquire();
-        },
-        Qt::DirectConnection);
+            &tar, &Tar::status, &tar,
+            [&] {
+                reached.release();
+                resume.acquire();
+            },
+            Qt::DirectConnection);
     bool result = true;
     const QString destination = path(QStringLiteral("inst"));
     std::unique_ptr<QThread> worker(
-        QThread::create([&] { result = tar.extract(archive, destination, 3); }));
+            QThread::create([&] { result = tar.extract(archive, destination, 3); }));
     worker->start();
     reached.acquire();
     tar.cancel();
@@ -852,14 +880,14 @@ void tst_Tar::countAndCopyTree()
     QCOMPARE(texts(spies.error), QStringList());
     const QString d = destination;
     const QStringList expectedStatus {
-        QStringLiteral("Creating directory \"%1\"").arg(d),
-        QStringLiteral("Copying \"A.txt\" to \"%1\"").arg(d),
-        QStringLiteral("Copying \"b.txt\" to \"%1\"").arg(d),
-        QStringLiteral("Creating directory \"%1/dirlink\"").arg(d),
-        QStringLiteral("Copying \"c.txt\" to \"%1/dirlink\"").arg(d),
-        QStringLiteral("Copying \"filelink\" to \"%1\"").arg(d),
-        QStringLiteral("Creating directory \"%1/sub\"").arg(d),
-        QStringLiteral("Copying \"c.txt\" to \"%1/sub\"").arg(d),
+            QStringLiteral("Creating directory \"%1\"").arg(d),
+            QStringLiteral("Copying \"A.txt\" to \"%1\"").arg(d),
+            QStringLiteral("Copying \"b.txt\" to \"%1\"").arg(d),
+            QStringLiteral("Creating directory \"%1/dirlink\"").arg(d),
+            QStringLiteral("Copying \"c.txt\" to \"%1/dirlink\"").arg(d),
+            QStringLiteral("Copying \"filelink\" to \"%1\"").arg(d),
+            QStringLiteral("Creating directory \"%1/sub\"").arg(d),
+            QStringLiteral("Copying \"c.txt\" to \"%1/sub\"").arg(d),
     };
     QCOMPARE(texts(spies.status), expectedStatus);
     QCOMPARE(progressValues(spies.progress), percentages({20, 40, 60, 80, 100}));
@@ -876,11 +904,11 @@ void tst_Tar::countAndCopyTree()
                       (info.isDir() ? QLatin1String("/") : QLatin1String("")));
     }
     copied.sort();
-    QCOMPARE(
-        copied,
-        (QStringList {QStringLiteral("A.txt"), QStringLiteral("b.txt"), QStringLiteral("dirlink/"),
-                      QStringLiteral("dirlink/c.txt"), QStringLiteral("filelink"),
-                      QStringLiteral("sub/"), QStringLiteral("sub/c.txt")}));
+    QCOMPARE(copied,
+             (QStringList {QStringLiteral("A.txt"), QStringLiteral("b.txt"),
+                           QStringLiteral("dirlink/"), QStringLiteral("dirlink/c.txt"),
+                           QStringLiteral("filelink"), QStringLiteral("sub/"),
+                           QStringLiteral("sub/c.txt")}));
     QCOMPARE(contents(destination + QLatin1String("/filelink")), QByteArray("b\n"));
     QCOMPARE(contents(destination + QLatin1String("/dirlink/c.txt")), QByteArray("c\n"));
 }
@@ -971,9 +999,9 @@ void tst_Tar::copyTreeIntoPlainFile()
     QVERIFY(!tar.copyTree(source, plain, 4, nullptr));
     QCOMPARE(texts(spies.error),
              (QStringList {
-                 QStringLiteral("Can't open \"%1/a.txt\" for writing.").arg(plain),
-                 QStringLiteral("Can't open \"%1/b.txt\" for writing.").arg(plain),
-                 QStringLiteral("Could not create directory \"%1/sub\".").arg(plain),
+                     QStringLiteral("Can't open \"%1/a.txt\" for writing.").arg(plain),
+                     QStringLiteral("Can't open \"%1/b.txt\" for writing.").arg(plain),
+                     QStringLiteral("Could not create directory \"%1/sub\".").arg(plain),
              }));
     QCOMPARE(progressValues(spies.progress), percentages({25, 50}));
     QCOMPARE(contents(plain), QByteArray("plain\n"));
