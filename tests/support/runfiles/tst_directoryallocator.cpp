@@ -100,12 +100,13 @@ void tst_DirectoryAllocator::cleanup()
 
 void tst_DirectoryAllocator::systemTemporaryDirectory_data()
 {
-    QTest::addColumn<QString>("tmpdir"); // "<unset>", "<dir>" for a fresh directory, or a path
+    QTest::addColumn<QString>("tmpdir"); // "<unset>", "<dir>", "<file>" or a path
     QTest::addColumn<bool>("expectFallback");
 
     QTest::newRow("unset") << QStringLiteral("<unset>") << true;
     QTest::newRow("missing") << QStringLiteral("/nonexistent/orvex-tmp") << true;
     QTest::newRow("existing") << QStringLiteral("<dir>") << false;
+    QTest::newRow("a file") << QStringLiteral("<file>") << false;
 }
 
 void tst_DirectoryAllocator::systemTemporaryDirectory()
@@ -114,12 +115,23 @@ void tst_DirectoryAllocator::systemTemporaryDirectory()
     QFETCH(bool, expectFallback);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QByteArray value = tmpdir == QLatin1String("<dir>") ? QFile::encodeName(dir.path())
-                                                              : QFile::encodeName(tmpdir);
+    QString path = tmpdir;
+    QStringList expectedErrors;
+    if (tmpdir == QLatin1String("<dir>")) {
+        path = dir.path();
+    } else if (tmpdir == QLatin1String("<file>")) {
+        // Exists and is writable, so there is no fallback; the handler hears of it and the path
+        // comes back unchecked.
+        path = dir.filePath(QStringLiteral("file"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        expectedErrors << QStringLiteral("Temporary directory is really a file: %1").arg(path);
+    }
+    const QByteArray value = QFile::encodeName(path);
     setVariable("TMPDIR", tmpdir == QLatin1String("<unset>") ? nullptr : &value);
-    const QString expected = expectFallback ? QStringLiteral("/tmp") : dir.path();
-    QCOMPARE(DirectoryAllocator::systemTemporaryDirectory(), expected);
-    QCOMPARE(errors, QStringList());
+    QCOMPARE(DirectoryAllocator::systemTemporaryDirectory(),
+             expectFallback ? QStringLiteral("/tmp") : path);
+    QCOMPARE(errors, expectedErrors);
 }
 
 void tst_DirectoryAllocator::userTempName_data()
