@@ -32,8 +32,12 @@ private slots:
 
 void tst_InstallationDirectories::constructedEmpty()
 {
-    // The base was read at the first construction, with whatever BG_TMPDIR the test was given.
-    const QByteArray setting = qgetenv("ORVEX_BG_TMPDIR");
+    // This is the process's first construction, so it reads the setting; BG_TMPDIR under another
+    // prefix than ORVEX_ proves the lookup goes through the prefixed settings.
+    const bool wasSet = qEnvironmentVariableIsSet("HOK_BG_TMPDIR");
+    const QByteArray previous = qgetenv("HOK_BG_TMPDIR");
+    qputenv("HOK_BG_TMPDIR", "/scratch/orvex");
+    EnvironmentCache::invalidate();
     InstallationDirectories directories;
     QVERIFY(directories.root().isNull());
     QVERIFY(directories.bin().isNull());
@@ -41,11 +45,15 @@ void tst_InstallationDirectories::constructedEmpty()
     QVERIFY(directories.metrics().isNull());
     QCOMPARE(directories.temporaryBase(), QStringLiteral("/scratch/orvex"));
     // Read once per process: a later change is not seen.
-    qputenv("ORVEX_BG_TMPDIR", "/elsewhere");
+    qputenv("HOK_BG_TMPDIR", "/elsewhere");
     EnvironmentCache::invalidate();
-    QCOMPARE(InstallationDirectories().temporaryBase(), QStringLiteral("/scratch/orvex"));
-    qputenv("ORVEX_BG_TMPDIR", setting);
+    const QString later = InstallationDirectories().temporaryBase();
+    if (wasSet)
+        qputenv("HOK_BG_TMPDIR", previous);
+    else
+        qunsetenv("HOK_BG_TMPDIR");
     EnvironmentCache::invalidate();
+    QCOMPARE(later, QStringLiteral("/scratch/orvex"));
 }
 
 void tst_InstallationDirectories::setRoot_data()
