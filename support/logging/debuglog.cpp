@@ -243,6 +243,9 @@ void DebugLog::openLogFile(const QString &path)
         qWarning("Log file name is empty");
         return;
     }
+    // One file sink at most: opening a second log moves the sink to it instead of writing each
+    // message twice, and a failed open leaves no sink behind on a closed file.
+    removeHandler(fileSink);
     {
         QMutexLocker locker(&fileMutex);
         file.close();

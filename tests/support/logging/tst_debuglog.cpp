@@ -331,6 +331,15 @@ void tst_DebugLog::openLogFile()
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("first 1\nsecond \xe9\n"));
+
+    const QString next = dir.filePath(QStringLiteral("next.log"));
+    log->openLogFile(next);
+    log->warningf("third");
+    QFile moved(next);
+    QVERIFY(moved.open(QIODevice::ReadOnly));
+    QCOMPARE(moved.readAll(), QByteArray("third\n"));
+    QVERIFY(written.seek(0));
+    QCOMPARE(written.readAll(), QByteArray("first 1\nsecond \xe9\n"));
 }
 
 void tst_DebugLog::openLogFileErrors()
