@@ -155,13 +155,13 @@ bool reachesLink(const QSet<QByteArray> &links, const QByteArray &name)
     return links.contains(normalized);
 }
 
+} // namespace
+
 bool entryExists(const QString &path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
-
-} // namespace
 
 Tar::Tar(QObject *parent) : QObject(parent)
 {

@@ -81,4 +81,8 @@ private:
 // True when something exists at path afterwards, whatever its kind.
 bool makePath(const QString &path);
 
+// True when anything at all is at the path: a file, a directory, a device, or a symbolic link
+// (dangling or not, since the link itself is not followed).
+bool entryExists(const QString &path);
+
 #endif // TAR_H

@@ -6,6 +6,7 @@
 #include "installationfiles.h"
 #include "installer.h"
 #include "productidentity.h"
+#include "tar.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,12 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool entryExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
 
 // The desktop looks for the icon in these sizes; the installer's own icon has more.
 const int menuIconSizes[] = {16, 24, 32, 48};

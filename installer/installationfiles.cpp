@@ -1,22 +1,11 @@
 #include "installationfiles.h"
 
 #include "productidentity.h"
+#include "tar.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-
-namespace {
-
-// Any kind of entry counts, a dangling symbolic link included: QFileInfo::exists alone follows
-// links and would miss one.
-bool entryExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-} // namespace
 
 QStringList installationCandidates(const QString &programDirectory, const QString &workingDirectory)
 {

@@ -1,6 +1,7 @@
 #include "installer.h"
 
 #include "installthread.h"
+#include "tar.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -29,8 +30,7 @@ void Installer::install(const QString &source, const QString &destination)
 {
     dropThread();
 
-    const QFileInfo existing(destination);
-    if (existing.exists() || existing.isSymLink()) {
+    if (entryExists(destination)) {
         const QMessageBox::StandardButton answer = QMessageBox::question(
                 parentWidget(), tr("Destination Exists"),
                 tr("Destination directory \"%1\" already exists. Do you wish to continue?")

@@ -13,12 +13,6 @@
 
 namespace {
 
-bool entryExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 QMutex crayMarkerMutex;
 QString &crayMarker()
 {
