@@ -1,6 +1,7 @@
 // The desktop steps of an installation: against stand-in scripts that record how they were run,
 // and against the system's real xdg-utils in a private desktop environment.
 #include "desktopintegration.h"
+#include "environmentguard.h"
 #include "installer.h"
 #include "installfixtures.h"
 #include "installthread.h"
@@ -53,7 +54,7 @@ private:
 
     QScopedPointer<QTemporaryDir> work;
     QString path(const QString &relative) const { return work->filePath(relative); }
-    QList<QPair<QByteArray, std::optional<QByteArray>>> savedEnvironment;
+    EnvironmentGuard environment;
     QString previousDirectory;
 };
 
@@ -89,19 +90,10 @@ void tst_DesktopIntegration::initTestCase()
 
 void tst_DesktopIntegration::setEnv(const char *name, const std::optional<QByteArray> &value)
 {
-    const QByteArray key(name);
-    bool saved = false;
-    for (const auto &entry : qAsConst(savedEnvironment))
-        saved = saved || entry.first == key;
-    if (!saved)
-        savedEnvironment.append({key,
-                                 qEnvironmentVariableIsSet(name)
-                                         ? std::optional<QByteArray>(qgetenv(name))
-                                         : std::nullopt});
     if (value)
-        qputenv(name, *value);
+        environment.set(name, *value);
     else
-        qunsetenv(name);
+        environment.unset(name);
 }
 
 void tst_DesktopIntegration::init()
@@ -126,13 +118,7 @@ void tst_DesktopIntegration::init()
 void tst_DesktopIntegration::cleanup()
 {
     QDir::setCurrent(previousDirectory);
-    for (const auto &entry : qAsConst(savedEnvironment)) {
-        if (entry.second)
-            qputenv(entry.first.constData(), *entry.second);
-        else
-            qunsetenv(entry.first.constData());
-    }
-    savedEnvironment.clear();
+    environment.restore();
 }
 
 QString tst_DesktopIntegration::makeInstallation(bool withScripts)

@@ -1,4 +1,5 @@
 #include "buildinfo.h"
+#include "environmentguard.h"
 #include "environmentsettings.h"
 #include "settings.h"
 
@@ -13,45 +14,12 @@ namespace {
 
 const char *const allPrefixes[] = {"ZUV_", "HOK_", "BRESKAN_", "ORVEX_"};
 
-// Every variable a test touches is remembered once and put back by restore().
-class EnvironmentGuard
+// Unsets a suffix under every prefix.
+void clearSuffix(EnvironmentGuard &environment, const QByteArray &suffix)
 {
-public:
-    void set(const QByteArray &name, const QByteArray &value)
-    {
-        remember(name);
-        qputenv(name.constData(), value);
-    }
-    void unset(const QByteArray &name)
-    {
-        remember(name);
-        qunsetenv(name.constData());
-    }
-    void clearSuffix(const QByteArray &suffix)
-    {
-        for (const char *prefix : allPrefixes)
-            unset(prefix + suffix);
-    }
-    void restore()
-    {
-        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
-            if (it.value().first)
-                qputenv(it.key().constData(), it.value().second);
-            else
-                qunsetenv(it.key().constData());
-        }
-        saved.clear();
-    }
-
-private:
-    void remember(const QByteArray &name)
-    {
-        if (!saved.contains(name))
-            saved.insert(name,
-                         {qEnvironmentVariableIsSet(name.constData()), qgetenv(name.constData())});
-    }
-    QHash<QByteArray, QPair<bool, QByteArray>> saved;
-};
+    for (const char *prefix : allPrefixes)
+        environment.unset(prefix + suffix);
+}
 
 QString shown(const QString &text)
 {
@@ -83,7 +51,7 @@ void tst_EnvironmentSettings::init()
 {
     for (const char *suffix : {"X", "DEBUG", "DEBUG_SHUTDOWN", "VERSION", "RELEASE_VERSION",
                                "FEATURE_FLAGS", "EVENT_LOOP_WATCHDOG_TIMEOUT"})
-        environment.clearSuffix(suffix);
+        clearSuffix(environment, suffix);
     EnvironmentCache::enable();
     EnvironmentCache::invalidate();
 }

@@ -1,4 +1,5 @@
 #include "debuglog.h"
+#include "environmentguard.h"
 #include "environmentsettings.h"
 #include "settings.h"
 
@@ -67,27 +68,12 @@ int logChild(const QByteArray &which)
     return 0;
 }
 
-struct EnvironmentRestorer
+// The environment as it was, and the settings cache emptied, when a test ends.
+struct EnvironmentRestorer : EnvironmentGuard
 {
-    QHash<QByteArray, QPair<bool, QByteArray>> saved;
-    void set(const QByteArray &name, const QByteArray *value)
-    {
-        if (!saved.contains(name))
-            saved.insert(name,
-                         {qEnvironmentVariableIsSet(name.constData()), qgetenv(name.constData())});
-        if (value)
-            qputenv(name.constData(), *value);
-        else
-            qunsetenv(name.constData());
-    }
     ~EnvironmentRestorer()
     {
-        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
-            if (it.value().first)
-                qputenv(it.key().constData(), it.value().second);
-            else
-                qunsetenv(it.key().constData());
-        }
+        restore();
         EnvironmentCache::invalidate();
     }
 };

@@ -1,5 +1,6 @@
 #include "buildinfo.h"
 #include "directoryallocator.h"
+#include "environmentguard.h"
 #include "environmentsettings.h"
 
 #include <QDir>
@@ -59,18 +60,13 @@ private slots:
 
 private:
     void setVariable(const char *name, const QByteArray *value);
-    QHash<QByteArray, QPair<bool, QByteArray>> saved;
+    EnvironmentGuard environment;
     QStringList errors;
 };
 
 void tst_DirectoryAllocator::setVariable(const char *name, const QByteArray *value)
 {
-    if (!saved.contains(name))
-        saved.insert(name, {qEnvironmentVariableIsSet(name), qgetenv(name)});
-    if (value)
-        qputenv(name, *value);
-    else
-        qunsetenv(name);
+    environment.set(name, value);
 }
 
 void tst_DirectoryAllocator::init()
@@ -88,13 +84,7 @@ void tst_DirectoryAllocator::init()
 
 void tst_DirectoryAllocator::cleanup()
 {
-    for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
-        if (it.value().first)
-            qputenv(it.key().constData(), it.value().second);
-        else
-            qunsetenv(it.key().constData());
-    }
-    saved.clear();
+    environment.restore();
     EnvironmentCache::invalidate();
 }
 
