@@ -16,24 +16,23 @@ class tst_Identity : public QObject
     Q_OBJECT
 
 private slots:
-    void productIdentity_data();
-    void productIdentity();
-    void toolNames_data();
-    void toolNames();
+    void fields_data();
+    void fields();
     void buildInfoForms();
     void buildInfoValues();
     void identityText();
 };
 
-void tst_Identity::productIdentity_data()
+// Every field of the product identity and tool name records, one row each.
+void tst_Identity::fields_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
 
-    const ProductIdentity &p = ::productIdentity;
     const auto row = [](const char *name, const char *value, const char *expected) {
         QTest::newRow(name) << ::identityText(value) << QString::fromLatin1(expected);
     };
+    const ProductIdentity &p = ::productIdentity;
     row("reportsProductName", p.reportsProductName, "Tavrin Quanta");
     row("samplerName", p.samplerName, "Tavrin Orvex sampler");
     row("profilerProductName", p.profilerProductName, "Tavrin HOK");
@@ -57,24 +56,8 @@ void tst_Identity::productIdentity_data()
     row("legacyConfigDirectory", p.legacyConfigDirectory, ".breskan");
     row("debuggerConfigDirectory", p.debuggerConfigDirectory, ".zuv");
     row("backendExecutableName", p.backendExecutableName, "orvex.bin");
-}
-
-void tst_Identity::productIdentity()
-{
-    QFETCH(QString, value);
-    QFETCH(QString, expected);
-    QCOMPARE(value, expected);
-}
-
-void tst_Identity::toolNames_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("expected");
 
     const ToolNames &t = ::toolNames;
-    const auto row = [](const char *name, const char *value, const char *expected) {
-        QTest::newRow(name) << ::identityText(value) << QString::fromLatin1(expected);
-    };
     row("outOfMemoryKeyword", t.outOfMemoryKeyword, "out_of_memory");
     row("debuggerVersionLabel", t.debuggerVersionLabel, "zuv debugger version");
     row("configFileLabel", t.configFileLabel, "Config File");
@@ -82,7 +65,7 @@ void tst_Identity::toolNames_data()
     row("systemConfigFileName", t.systemConfigFileName, "system.config");
     row("legacyName", t.legacyName, "breskan");
     row("suiteFileStem", t.suiteFileStem, "tavrin-orvex");
-    row("legacyConfigDirectory", t.legacyConfigDirectory, ".breskan");
+    row("toolNames.legacyConfigDirectory", t.legacyConfigDirectory, ".breskan");
     row("remoteDaemonExecutable", t.remoteDaemonExecutable, "orvex-remoted.bin");
     row("debuggerRemoteDaemon", t.debuggerRemoteDaemon, "zuv-remoted");
     row("utilityGuiExecutable", t.utilityGuiExecutable, "zuv-util-gui");
@@ -96,7 +79,7 @@ void tst_Identity::toolNames_data()
     row("backendExecutable", t.backendExecutable, "orvex-backend");
 }
 
-void tst_Identity::toolNames()
+void tst_Identity::fields()
 {
     QFETCH(QString, value);
     QFETCH(QString, expected);
