@@ -1,4 +1,5 @@
 #include "tar.h"
+#include "tar_p.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,62 +17,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace TarInternal;
+
 namespace {
 
-// Files and archives move in blocks of this size; memory use does not grow with their size.
-constexpr int blockSize = 4096;
-
-struct ReaderFree
-{
-    void operator()(archive *reader) const { archive_read_free(reader); }
-};
-struct WriterFree
-{
-    // Freeing the disk writer closes it first, which is when directories get their final
-    // permissions and times (they stay writable while entries are written into them).
-    void operator()(archive *writer) const { archive_write_free(writer); }
-};
-using ArchiveReader = std::unique_ptr<archive, ReaderFree>;
-using DiskWriter = std::unique_ptr<archive, WriterFree>;
-
-// An open file descriptor that is closed on every way out.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : fd(fd) { }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-
-    bool isOpen() const { return fd >= 0; }
-    void reset(int other)
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = other;
-    }
-    int get() const { return fd; }
-    // Closes now and says whether the close succeeded: on network file systems a failed write
-    // can first show up here.
-    bool close()
-    {
-        const int result = ::close(fd);
-        fd = -1;
-        return result == 0;
-    }
-
-private:
-    int fd;
-};
-
-QString readerText(archive *a)
-{
-    return QString::fromLocal8Bit(archive_error_string(a));
-}
+// The disk writer of an extraction.
+using DiskWriter = ArchiveWriter;
 
 ArchiveReader openArchive(const QString &path, int *result)
 {
@@ -187,8 +138,8 @@ int Tar::countEntries(const QString &archivePath)
     int opened = ARCHIVE_OK;
     const ArchiveReader reader = openArchive(archivePath, &opened);
     if (opened != ARCHIVE_OK) {
-        emit error(tr("Can't open \"%1\" for reading: %2.")
-                           .arg(archivePath, readerText(reader.get())));
+        emit error(
+                tr("Can't open \"%1\" for reading: %2.").arg(archivePath, errorText(reader.get())));
         return -1;
     }
     int count = 0;
@@ -199,7 +150,7 @@ int Tar::countEntries(const QString &archivePath)
             return count;
         // Warnings count as failures too: an archive we would only half trust is no archive.
         if (result != ARCHIVE_OK) {
-            emit error(tr("Error reading \"%1\": %2.").arg(archivePath, readerText(reader.get())));
+            emit error(tr("Error reading \"%1\": %2.").arg(archivePath, errorText(reader.get())));
             return -1;
         }
         if (cancelRequested) {
@@ -235,8 +186,8 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
     int opened = ARCHIVE_OK;
     const ArchiveReader reader = openArchive(archivePath, &opened);
     if (opened != ARCHIVE_OK) {
-        emit error(tr("Can't open \"%1\" for reading: %2.")
-                           .arg(archivePath, readerText(reader.get())));
+        emit error(
+                tr("Can't open \"%1\" for reading: %2.").arg(archivePath, errorText(reader.get())));
         return false;
     }
     const QByteArray base = extractionBase(destination);
@@ -255,7 +206,7 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
         if (result == ARCHIVE_EOF)
             return true;
         if (result != ARCHIVE_OK) {
-            emit error(tr("Error reading \"%1\": %2.").arg(archivePath, readerText(reader.get())));
+            emit error(tr("Error reading \"%1\": %2.").arg(archivePath, errorText(reader.get())));
             return false;
         }
         if (cancelRequested) {
@@ -300,7 +251,7 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
         }
         if (!refusal.isEmpty() || archive_write_header(writer.get(), entry) != ARCHIVE_OK) {
             if (refusal.isEmpty())
-                refusal = readerText(writer.get());
+                refusal = errorText(writer.get());
             emit error(tr("Error extracting \"%1\" to \"%2\": %3").arg(name, target, refusal));
             return false;
         }
@@ -314,19 +265,19 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
                 break;
             if (read != ARCHIVE_OK) {
                 emit error(tr("Error reading \"%1\" from \"%2\": %3")
-                                   .arg(name, archivePath, readerText(reader.get())));
+                                   .arg(name, archivePath, errorText(reader.get())));
                 return false;
             }
             // The offset carries the holes of a sparse entry over to the disk.
             if (archive_write_data_block(writer.get(), buffer, size, offset) != ARCHIVE_OK) {
-                emit error(tr("Error writing \"%1\": %2").arg(target, readerText(writer.get())));
+                emit error(tr("Error writing \"%1\": %2").arg(target, errorText(writer.get())));
                 return false;
             }
         }
         if (archive_entry_filetype(entry) == AE_IFLNK)
             links.insert(normalizedName(stored));
         if (archive_write_finish_entry(writer.get()) != ARCHIVE_OK) {
-            emit error(tr("Error closing \"%1\": %2").arg(target, readerText(writer.get())));
+            emit error(tr("Error closing \"%1\": %2").arg(target, errorText(writer.get())));
             return false;
         }
         if (total > 0)
@@ -345,19 +296,6 @@ int Tar::countFiles(const QString &directory)
 }
 
 namespace {
-
-// The toolkit's default listing: files and directories, links resolved, sorted by name without
-// regard to case; hidden names, broken links and special files are left out.
-QFileInfoList listing(const QString &directory)
-{
-    return QDir(directory, QString(), QDir::Name | QDir::IgnoreCase, QDir::AllEntries)
-            .entryInfoList();
-}
-
-bool isDotOrDotDot(const QString &name)
-{
-    return name == QLatin1String(".") || name == QLatin1String("..");
-}
 
 // Whether the walk should go into the directory at path: not when it is one that the walk is
 // already inside (a link back to an ancestor would otherwise lead to an endless descent) or

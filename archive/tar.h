@@ -1,7 +1,9 @@
 #ifndef TAR_H
 #define TAR_H
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +11,10 @@
 #include <sys/types.h>
 #include <utility>
 #include <vector>
+
+// What an archive is written from: pairs of a path on disk and the name to store it under. A
+// null name stands for the path without its leading "/".
+using ArchiveSources = QList<QPair<QString, QString>>;
 
 // Moves files into an installation directory: counts and extracts tar archives (plain or
 // gzip-compressed) and counts and copies unpacked trees, reporting each file through status(),
@@ -50,6 +56,24 @@ public:
     // directory prefix ends with "/"); failures are reported by copyFile() and the loop goes on.
     void copyWithDependencies(const QString &file, const QString &prefix);
 
+    // Writes a tar archive in the pax format, gzip-compressed when asked, from sources in their
+    // order; with a stub program (stub not null) the archive follows a copy of the stub, which
+    // learns where its payload starts from its marker record, and the file is made executable.
+    // A source that is a directory is stored with everything below it, under its name followed
+    // by the path below it. counter, when given, is shared across calls like copyTree()'s; the
+    // total is the number of sources. An existing file at the archive path is replaced; a
+    // failed archive stays as far as it was written.
+    bool createArchive(const QString &archivePath, const ArchiveSources &sources, bool gzip,
+                       const QString &stub, int *counter = nullptr);
+    // Copies the stub program to fd, with the payload offset (the stub's size) written into the
+    // first marker record: the 8 bytes "MAGICx_P" at an offset that is a multiple of 16,
+    // followed by 8 bytes that receive the offset, little-endian.
+    bool writeSelfExtractingHeader(int fd, const QString &stub);
+    // The files and symbolic links below directory, as paths that start with it, in the order of
+    // the toolkit's case-insensitive listing; a link to a directory is listed, not entered.
+    // Hidden names, broken links and special files are left out. Empty after cancelled().
+    QStringList listFiles(const QString &directory);
+
 public Q_SLOTS:
     void cancel();
 
@@ -80,6 +104,9 @@ private:
 // Creates path and its missing parents with default permissions (less the file-creation mask).
 // True when something exists at path afterwards, whatever its kind.
 bool makePath(const QString &path);
+
+// Whether one of the sources is stored from path.
+bool containsSource(const ArchiveSources &sources, const QString &path);
 
 // True when anything at all is at the path: a file, a directory, a device, or a symbolic link
 // (dangling or not, since the link itself is not followed).

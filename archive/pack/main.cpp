@@ -1,0 +1,313 @@
+// orvex-pack: turns an installation tree into the payload archive that the installer reads,
+// optionally behind a stub program as one self-extracting file.
+
+#include "buildinfo.h"
+#include "productidentity.h"
+#include "tar.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+const char usageText[] =
+        "Usage: orvex-pack [OPTION]... ARCHIVE DIRECTORY\n"
+        "Pack the files below DIRECTORY into ARCHIVE, a tar archive in the pax format, each\n"
+        "stored under its path relative to DIRECTORY.\n"
+        "\n"
+        "  -z, --gzip          compress the archive with gzip\n"
+        "  -s, --stub FILE     put the stub program FILE in front of the archive and record\n"
+        "                      where the archive starts in the stub's marker, making one\n"
+        "                      executable file\n"
+        "  -v, --verbose       print the name of each file as it is added\n"
+        "  -h, --help          display this help and exit\n"
+        "      --version       output version information and exit\n"
+        "\n"
+        "Files and directories whose names begin with a dot, broken symbolic links, special\n"
+        "files and empty directories are not packed; symbolic links are stored as links.\n"
+        "ARCHIVE is replaced only once the new archive is complete: on an error or an\n"
+        "interruption an existing ARCHIVE is left as it was.\n"
+        "\n"
+        "Exit status: 0 on success, 1 when packing failed, 2 for a wrong command line.\n";
+
+// Set before packing starts; the signal handler only asks the packer to stop, which is a store
+// into an atomic flag and safe in a handler.
+Tar *volatile activePacker = nullptr;
+volatile sig_atomic_t caughtSignal = 0;
+
+void requestStop(int signalNumber)
+{
+    caughtSignal = signalNumber;
+    if (Tar *packer = activePacker)
+        packer->cancel();
+}
+
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "orvex-pack: %s\n", text.toLocal8Bit().constData());
+}
+
+int usageError(const QString &text)
+{
+    printError(text);
+    std::fputs("Try 'orvex-pack --help' for more information.\n", stderr);
+    return 2;
+}
+
+int terminalWidth()
+{
+    winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+// Shows on standard error, when that is a terminal, a bar with the share done, the files done
+// against the total and the file being added, redrawn in place. Lines printed meanwhile go
+// above it.
+class ProgressBar
+{
+public:
+    explicit ProgressBar(int total) : total(total), shown(::isatty(STDERR_FILENO) == 1)
+    {
+        sinceDrawn.start();
+    }
+
+    void setFile(int index, const QString &name)
+    {
+        current = index;
+        currentName = name;
+        // Drawing for every one of many small files would cost more than packing them.
+        if (sinceDrawn.elapsed() >= 100)
+            draw();
+    }
+    void setPercent(int value)
+    {
+        if (value != percent) {
+            percent = value;
+            draw();
+        }
+    }
+    // Takes the bar off the screen so that a line can be printed in its place.
+    void clear()
+    {
+        if (shown && drawn) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+            drawn = false;
+        }
+    }
+    void finish()
+    {
+        if (shown && drawn) {
+            std::fputc('\n', stderr);
+            drawn = false;
+        }
+    }
+    void draw()
+    {
+        if (!shown)
+            return;
+        sinceDrawn.restart();
+        const int width = terminalWidth();
+        const int barWidth = qBound(10, width / 3, 40);
+        const int filled = barWidth * percent / 100;
+        QString line = QStringLiteral("[%1%2] %3% %4/%5 ")
+                               .arg(QString(filled, QLatin1Char('#')),
+                                    QString(barWidth - filled, QLatin1Char('.')))
+                               .arg(percent, 3)
+                               .arg(current)
+                               .arg(total);
+        // Long names are shortened from the front: the end of a path says the most.
+        const int room = width - 1 - line.size();
+        if (room > 3)
+            line += currentName.size() <= room
+                    ? currentName
+                    : QStringLiteral("...") + currentName.right(room - 3);
+        std::fprintf(stderr, "\r%s\033[K", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+        drawn = true;
+    }
+
+private:
+    const int total;
+    const bool shown;
+    bool drawn = false;
+    int percent = 0;
+    int current = 0;
+    QString currentName;
+    QElapsedTimer sinceDrawn;
+};
+
+// Where the archive is written: a symbolic link at the archive's path is written through, as
+// a writer of the link's target would expect.
+QString resolvedArchivePath(const QString &archive)
+{
+    const QFileInfo info(archive);
+    if (info.isSymLink() && info.exists())
+        return info.canonicalFilePath();
+    return archive;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvex-pack"));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption gzipOption({QStringLiteral("z"), QStringLiteral("gzip")}, QString());
+    const QCommandLineOption stubOption({QStringLiteral("s"), QStringLiteral("stub")}, QString(),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption verboseOption({QStringLiteral("v"), QStringLiteral("verbose")},
+                                           QString());
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption versionOption(QStringLiteral("version"), QString());
+    parser.addOptions({gzipOption, stubOption, verboseOption, helpOption, versionOption});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        std::fputs(usageText, stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("orvex-pack (%s) %s\n", productIdentity.productName, buildInfo.version);
+        return 0;
+    }
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() < 2)
+        return usageError(arguments.isEmpty() ? QStringLiteral("missing ARCHIVE and DIRECTORY")
+                                              : QStringLiteral("missing DIRECTORY"));
+    if (arguments.size() > 2)
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(arguments.at(2)));
+    if (parser.values(stubOption).size() > 1)
+        return usageError(QStringLiteral("--stub given more than once"));
+
+    const QString archive = arguments.at(0);
+    const QString directory = QDir::cleanPath(arguments.at(1));
+    const QString stub = parser.isSet(stubOption) ? parser.value(stubOption) : QString();
+    const bool gzip = parser.isSet(gzipOption);
+    const bool verbose = parser.isSet(verboseOption);
+
+    if (!QFileInfo(directory).isDir()) {
+        printError(QStringLiteral("\"%1\" is not a directory.").arg(arguments.at(1)));
+        return 1;
+    }
+    if (!stub.isNull() && stub.isEmpty())
+        return usageError(QStringLiteral("the stub's file name is empty"));
+
+    Tar packer(nullptr);
+    ArchiveSources sources;
+    // An older archive inside the tree is about to be replaced; packing it into its successor
+    // would be of no use to anyone.
+    const QString target = resolvedArchivePath(archive);
+    const QString oldArchive = QFileInfo(target).canonicalFilePath();
+    for (const QString &file : packer.listFiles(directory)) {
+        if (!oldArchive.isEmpty() && QFileInfo(file).canonicalFilePath() == oldArchive &&
+            !QFileInfo(file).isSymLink())
+            continue;
+        sources.append({file, file.mid(directory.size() + 1)});
+    }
+
+    // A regular file (or a new one) is written under a temporary name beside it and renamed
+    // when complete, so that nobody ever sees half an archive under the final name and a failed
+    // run leaves an older archive alone. Anything else (a device, a pipe) is written directly.
+    const QFileInfo targetInfo(target);
+    std::unique_ptr<QTemporaryFile> temporary;
+    QString writePath = target;
+    if (!targetInfo.exists() || targetInfo.isFile()) {
+        temporary =
+                std::make_unique<QTemporaryFile>(targetInfo.absolutePath() + QStringLiteral("/.") +
+                                                 targetInfo.fileName() + QStringLiteral(".XXXXXX"));
+        if (!temporary->open()) {
+            printError(QStringLiteral("Can't open \"%1\" for writing.").arg(archive));
+            return 1;
+        }
+        temporary->close();
+        writePath = temporary->fileName();
+    }
+
+    ProgressBar bar(sources.size());
+    int failures = 0;
+    int next = 0;
+    QObject::connect(&packer, &Tar::status, [&](const QString &) {
+        // One status line per source, in order: it names the source about to be added.
+        if (next >= sources.size())
+            return;
+        const QString &name = sources.at(next).second;
+        ++next;
+        if (verbose) {
+            bar.clear();
+            std::printf("%s\n", name.toLocal8Bit().constData());
+            std::fflush(stdout);
+        }
+        bar.setFile(next, name);
+    });
+    QObject::connect(&packer, &Tar::progress, [&](int percent) { bar.setPercent(percent); });
+    QObject::connect(&packer, &Tar::error, [&](QString text) {
+        bar.clear();
+        // The messages name the file actually written, which is the temporary one.
+        if (writePath != archive)
+            text.replace(writePath, archive);
+        printError(text);
+        ++failures;
+    });
+
+    struct sigaction action
+    { };
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    activePacker = &packer;
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signalNumber, &action, nullptr);
+
+    bar.draw();
+    const bool packed = packer.createArchive(writePath, sources, gzip, stub);
+    activePacker = nullptr;
+    bar.finish();
+
+    bool renamed = false;
+    if (packed && temporary) {
+        renamed = ::rename(QFile::encodeName(writePath).constData(),
+                           QFile::encodeName(target).constData()) == 0;
+        if (renamed)
+            temporary->setAutoRemove(false);
+        else
+            printError(
+                    QStringLiteral("Can't rename \"%1\" to \"%2\": %3.")
+                            .arg(writePath, archive, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    // The temporary file goes with its object.
+    temporary.reset();
+
+    // A signal that came after the archive was complete changes nothing about it.
+    if (!packed && caughtSignal != 0) {
+        printError(QStringLiteral("interrupted; \"%1\" was not written.").arg(archive));
+        // Ending by the signal tells a calling shell or make that the run was interrupted.
+        const int signalNumber = caughtSignal;
+        ::signal(signalNumber, SIG_DFL);
+        ::raise(signalNumber);
+        return 128 + signalNumber;
+    }
+    if (!packed) {
+        if (failures == 0)
+            printError(QStringLiteral("packing \"%1\" failed.").arg(archive));
+        return 1;
+    }
+    return writePath == target || renamed ? 0 : 1;
+}

@@ -1,0 +1,90 @@
+#ifndef TAR_P_H
+#define TAR_P_H
+
+// Pieces shared by the reading and the writing half of Tar; not part of its interface.
+
+#include <QDir>
+#include <QFileInfoList>
+#include <QString>
+
+#include <archive.h>
+
+#include <memory>
+#include <unistd.h>
+
+namespace TarInternal {
+
+// Files and archives move in blocks of this size; memory use does not grow with their size.
+constexpr int blockSize = 4096;
+
+struct ReaderFree
+{
+    // Freeing a reader closes it first.
+    void operator()(archive *reader) const { archive_read_free(reader); }
+};
+struct WriterFree
+{
+    // Freeing a writer closes it first: that completes an archive, and a disk writer gives its
+    // directories their final permissions and times then (they stay writable while entries are
+    // written into them). A caller that needs to know whether closing worked closes first.
+    void operator()(archive *writer) const { archive_write_free(writer); }
+};
+using ArchiveReader = std::unique_ptr<archive, ReaderFree>;
+using ArchiveWriter = std::unique_ptr<archive, WriterFree>;
+
+// The reason a reader or writer gives for its last failure.
+inline QString errorText(archive *a)
+{
+    return QString::fromLocal8Bit(archive_error_string(a));
+}
+
+// An open file descriptor that is closed on every way out.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : fd(fd) { }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    bool isOpen() const { return fd >= 0; }
+    void reset(int other)
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = other;
+    }
+    int get() const { return fd; }
+    // Closes now and says whether the close succeeded: on network file systems a failed write
+    // can first show up here.
+    bool close()
+    {
+        const int result = ::close(fd);
+        fd = -1;
+        return result == 0;
+    }
+
+private:
+    int fd;
+};
+
+// The toolkit's default listing: files and directories, links resolved, sorted by name without
+// regard to case; hidden names, broken links and special files are left out.
+inline QFileInfoList listing(const QString &directory)
+{
+    return QDir(directory, QString(), QDir::Name | QDir::IgnoreCase, QDir::AllEntries)
+            .entryInfoList();
+}
+
+inline bool isDotOrDotDot(const QString &name)
+{
+    return name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+} // namespace TarInternal
+
+#endif // TAR_P_H

@@ -1,0 +1,355 @@
+#include "tar.h"
+#include "tar_p.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TarInternal;
+
+namespace {
+
+// The first half of a marker record; the second half receives the payload offset.
+constexpr char markerMagic[8] = {'M', 'A', 'G', 'I', 'C', 'x', '_', 'P'};
+constexpr int markerSize = 16;
+
+// Reads until the buffer is full or the file ends, so that every block but the last starts at a
+// multiple of the block size and a marker record never straddles two blocks. -1 on an error.
+ssize_t readBlock(int fd, char *buffer, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, buffer + done, size - done);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        done += size_t(got);
+    }
+    return ssize_t(done);
+}
+
+// Writes all of the buffer; a write may take part of it (a pipe, a signal), and only a write
+// that takes nothing is a failure.
+bool writeAll(int fd, const char *buffer, size_t size)
+{
+    for (size_t done = 0; done < size;) {
+        const ssize_t put = ::write(fd, buffer + done, size - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += size_t(put);
+    }
+    return true;
+}
+
+void storeLittleEndian(char *target, quint64 value)
+{
+    for (int i = 0; i < 8; ++i)
+        target[i] = char((value >> (8 * i)) & 0xff);
+}
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+bool containsSource(const ArchiveSources &sources, const QString &path)
+{
+    return std::any_of(
+            sources.cbegin(), sources.cend(),
+            [&path](const QPair<QString, QString> &source) { return source.first == path; });
+}
+
+bool Tar::writeSelfExtractingHeader(int fd, const QString &stub)
+{
+    // The size is taken from the open file, so that it is the size of the file that is copied
+    // even when something replaces the stub's path meanwhile.
+    FileDescriptor in(::open(QFile::encodeName(stub).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat info;
+    if (!in.isOpen() || ::fstat(in.get(), &info) != 0) {
+        emit error(tr("Can't open \"%1\" for reading.").arg(stub));
+        return false;
+    }
+    const quint64 size = quint64(info.st_size);
+
+    char buffer[blockSize];
+    quint64 copied = 0;
+    bool patched = false;
+    for (;;) {
+        const ssize_t got = readBlock(in.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            emit error(tr("Error reading from \"%1\".").arg(stub));
+            return false;
+        }
+        if (got == 0)
+            break;
+        // A record must lie whole inside the stub; magic bytes in the last eight bytes of the
+        // file are no record.
+        for (ssize_t at = 0; !patched && at + markerSize <= got; at += markerSize) {
+            if (std::memcmp(buffer + at, markerMagic, sizeof markerMagic) == 0) {
+                storeLittleEndian(buffer + at + sizeof markerMagic, size);
+                patched = true;
+            }
+        }
+        if (!writeAll(fd, buffer, size_t(got))) {
+            emit error(tr("Error writing self-extracting header."));
+            return false;
+        }
+        copied += quint64(got);
+    }
+    if (!patched) {
+        emit error(tr("Self extracting magic data not found in \"%1\".").arg(stub));
+        return false;
+    }
+    // A stub that grew or shrank while it was copied would leave the recorded offset pointing
+    // into the wrong bytes.
+    if (copied != size) {
+        emit error(tr("Error reading from \"%1\".").arg(stub));
+        return false;
+    }
+    return true;
+}
+
+bool Tar::createArchive(const QString &archivePath, const ArchiveSources &sources, bool gzip,
+                        const QString &stub, int *counter)
+{
+    if (cancelRequested) {
+        emit cancelled();
+        return false;
+    }
+    const bool selfExtracting = !stub.isNull();
+    const mode_t mode = selfExtracting ? 0755 : 0644;
+    // Not truncated on opening: first it has to be clear that the file may be replaced.
+    FileDescriptor file(::open(QFile::encodeName(archivePath).constData(),
+                               O_WRONLY | O_CREAT | O_CLOEXEC, mode));
+    struct stat target;
+    bool usable = file.isOpen() && ::fstat(file.get(), &target) == 0;
+    // Writing the archive over its own stub would destroy the stub before it is read.
+    struct stat stubInfo;
+    if (usable && selfExtracting && ::stat(QFile::encodeName(stub).constData(), &stubInfo) == 0 &&
+        sameFile(target, stubInfo))
+        usable = false;
+    if (!usable) {
+        emit error(tr("Can't open \"%1\" for writing.").arg(archivePath));
+        return false;
+    }
+    // Only a regular file gets the archive's mode and loses its old contents: the path may
+    // just as well be a device or a pipe, whose mode is not the archive's to change. The mode
+    // is set before anything is written, so a file that refuses it keeps its contents.
+    const bool regular = S_ISREG(target.st_mode);
+    if (regular && ::fchmod(file.get(), mode) != 0) {
+        emit error(tr("Error setting permissions for \"%1\".").arg(archivePath));
+        return false;
+    }
+    // A longer old file would otherwise keep its tail behind the new archive.
+    if (regular && ::ftruncate(file.get(), 0) != 0) {
+        emit error(tr("Can't open \"%1\" for writing.").arg(archivePath));
+        return false;
+    }
+
+    if (selfExtracting && !writeSelfExtractingHeader(file.get(), stub))
+        return false;
+
+    // Opening the writer on the descriptor starts the payload where the stub ends. It also
+    // remembers the archive file, so a source that is the archive itself is refused instead of
+    // being read while it grows.
+    ArchiveWriter writer(archive_write_new());
+    if (archive_write_set_format_pax(writer.get()) != ARCHIVE_OK ||
+        (gzip && archive_write_add_filter_gzip(writer.get()) < ARCHIVE_WARN) ||
+        archive_write_open_fd(writer.get(), file.get()) != ARCHIVE_OK) {
+        emit error(tr("Can't use \"%1\" for writing.").arg(archivePath));
+        return false;
+    }
+
+    int localCounter = 0;
+    if (!counter)
+        counter = &localCounter;
+    const qint64 total = sources.size();
+
+    bool ok = true;
+    bool stopped = false;
+    char buffer[blockSize];
+    for (const QPair<QString, QString> &source : sources) {
+        if (cancelRequested) {
+            emit cancelled();
+            ok = false;
+            break;
+        }
+        // A trailing slash would make the reader name the entries below a directory with a
+        // doubled one.
+        QString path = source.first;
+        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+            path.chop(1);
+        QString name = source.second;
+        if (name.isNull())
+            name = path.startsWith(QLatin1Char('/')) ? path.mid(1) : path;
+        const QByteArray encodedPath = QFile::encodeName(path);
+        const QByteArray encodedName = QFile::encodeName(name);
+
+        emit status(tr("Adding %1...").arg(QFileInfo(path).fileName()));
+
+        ArchiveReader disk(archive_read_disk_new());
+        archive_read_disk_set_standard_lookup(disk.get());
+        // A link is stored as a link, never followed. Extended attributes, access lists and
+        // file flags are not read: extraction restores none of them, and each would cost an
+        // extended header per file. Holes are read as the zeros they stand for, since the data
+        // is copied from the file itself.
+        archive_read_disk_set_symlink_physical(disk.get());
+        archive_read_disk_set_behavior(disk.get(),
+                                       ARCHIVE_READDISK_NO_XATTR | ARCHIVE_READDISK_NO_ACL |
+                                               ARCHIVE_READDISK_NO_FFLAGS |
+                                               ARCHIVE_READDISK_NO_SPARSE);
+        if (ok && archive_read_disk_open(disk.get(), encodedPath.constData()) != ARCHIVE_OK) {
+            emit error(tr("Error reading \"%1\": %2.").arg(path, errorText(disk.get())));
+            ok = false;
+        }
+        while (ok) {
+            archive_entry *entry = nullptr;
+            const int result = archive_read_next_header(disk.get(), &entry);
+            if (result == ARCHIVE_EOF)
+                break;
+            if (result != ARCHIVE_OK) {
+                emit error(tr("Error reading \"%1\": %2.").arg(path, errorText(disk.get())));
+                ok = false;
+                break;
+            }
+            // A directory source can hold any number of files; a cancel is noticed at each.
+            if (cancelRequested) {
+                emit cancelled();
+                ok = false;
+                stopped = true;
+                break;
+            }
+            archive_read_disk_descend(disk.get());
+
+            // Everything below a directory source is stored under the source's name followed
+            // by its path below the source; the source itself under the name alone.
+            const QByteArray sourcePath(archive_entry_sourcepath(entry));
+            QByteArray storedName = encodedName;
+            if (sourcePath.size() > encodedPath.size() && sourcePath.startsWith(encodedPath))
+                storedName += sourcePath.mid(encodedPath.size());
+            archive_entry_set_pathname(entry, storedName.constData());
+            // Stored like a plain tar header holds them: the modification time in whole seconds,
+            // no access or change time. Anything more would cost an extended header of a
+            // kilobyte for every file, extraction restores the modification time only, and an
+            // access time would make two packings of the same tree differ.
+            archive_entry_set_mtime(entry, archive_entry_mtime(entry), 0);
+            archive_entry_unset_atime(entry);
+            archive_entry_unset_ctime(entry);
+            archive_entry_unset_birthtime(entry);
+
+            // A warning means the entry was written with something lost on the way (a name that
+            // is not valid in the local encoding is stored as raw bytes, for one).
+            if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN) {
+                emit error(tr("Failed to add \"%1\": %2.")
+                                   .arg(QFile::decodeName(storedName), errorText(writer.get())));
+                ok = false;
+                break;
+            }
+            if (!S_ISREG(archive_entry_mode(entry)) || archive_entry_size(entry) == 0)
+                continue;
+
+            const QString entrySource = QFile::decodeName(sourcePath);
+            FileDescriptor in(::open(sourcePath.constData(), O_RDONLY | O_CLOEXEC));
+            if (!in.isOpen()) {
+                emit error(
+                        tr("Failed to read \"%1\": %2.").arg(entrySource, systemErrorText(errno)));
+                ok = false;
+                break;
+            }
+            for (;;) {
+                // A large file is as good a place to notice a cancel as the next file.
+                if (cancelRequested) {
+                    emit cancelled();
+                    ok = false;
+                    stopped = true;
+                    break;
+                }
+                const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
+                if (got == 0)
+                    break;
+                if (got < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    emit error(tr("Failed to read \"%1\": %2.")
+                                       .arg(entrySource, systemErrorText(errno)));
+                    ok = false;
+                    break;
+                }
+                const la_ssize_t written = archive_write_data(writer.get(), buffer, size_t(got));
+                if (written < 0) {
+                    emit error(
+                            tr("Failed to write \"%1\": %2.")
+                                    .arg(QFile::decodeName(storedName), errorText(writer.get())));
+                    ok = false;
+                    break;
+                }
+                // The entry holds the size the file had when it was looked at; what it has
+                // grown by since is not stored.
+                if (written < got)
+                    break;
+            }
+        }
+        if (stopped)
+            break;
+
+        ++*counter;
+        if (total > 0)
+            emit progress(int(qint64(*counter) * 100 / total));
+    }
+
+    // Closing the writer writes the end of the archive and of the compressed stream, so it can
+    // fail like any write; so can closing a file on a network file system.
+    const bool closed = archive_write_close(writer.get()) == ARCHIVE_OK;
+    if (ok && !closed)
+        emit error(tr("Failed to complete \"%1\": %2.").arg(archivePath, errorText(writer.get())));
+    writer.reset();
+    const bool fileClosed = file.close();
+    const int closeError = errno;
+    if (ok && closed && !fileClosed)
+        emit error(
+                tr("Failed to complete \"%1\": %2.").arg(archivePath, systemErrorText(closeError)));
+    return ok && closed && fileClosed;
+}
+
+QStringList Tar::listFiles(const QString &directory)
+{
+    QStringList files;
+    const QFileInfoList entries = listing(directory);
+    for (const QFileInfo &info : entries) {
+        if (cancelRequested) {
+            emit cancelled();
+            return QStringList();
+        }
+        if (isDotOrDotDot(info.fileName()))
+            continue;
+        const QString path = directory + QLatin1Char('/') + info.fileName();
+        if (!info.isDir() || info.isSymLink()) {
+            files.append(path);
+            continue;
+        }
+        files.append(listFiles(path));
+    }
+    return files;
+}
