@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace TarInternal;
 
@@ -67,10 +69,98 @@ QString systemErrorText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The reader's or writer's reason, with the system's reason added where libarchive names only
+// the step that failed ("Write error", "Cannot stat"): a full disk and a missing file should say
+// so. Its own codes for format and usage errors are no system reasons.
+QString errorWithReason(archive *a)
+{
+    QString text = errorText(a);
+    const int code = archive_errno(a);
+    if (code > 0 && code != EILSEQ && code != EINVAL) {
+        const QString reason = systemErrorText(code);
+        if (!text.contains(reason))
+            text += QLatin1String(": ") + reason;
+    }
+    return text;
+}
+
 bool sameFile(const struct stat &a, const struct stat &b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+
+// The gzip stream of a compressed archive, fed by the archive writer's output callbacks and
+// written to the archive file. It is zlib's deflate at the usual level 6, as gzip's default, but
+// with zlib's largest hash table: libarchive's own gzip filter uses the default table, whose
+// archives come out slightly larger than those of "tar -czf", and the larger table costs no
+// time.
+class GzipOutput
+{
+public:
+    explicit GzipOutput(int fd) : fd(fd) { }
+    GzipOutput(const GzipOutput &) = delete;
+    GzipOutput &operator=(const GzipOutput &) = delete;
+    ~GzipOutput()
+    {
+        if (initialized)
+            deflateEnd(&stream);
+    }
+
+    static int open(archive *writer, void *data)
+    {
+        auto *self = static_cast<GzipOutput *>(data);
+        // A window of 15 bits plus 16 asks for the gzip header and trailer.
+        if (deflateInit2(&self->stream, 6, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+            archive_set_error(writer, ENOMEM, "Can't initialize the compressor");
+            return ARCHIVE_FATAL;
+        }
+        self->initialized = true;
+        return ARCHIVE_OK;
+    }
+    static la_ssize_t write(archive *writer, void *data, const void *buffer, size_t size)
+    {
+        auto *self = static_cast<GzipOutput *>(data);
+        self->stream.next_in = static_cast<Bytef *>(const_cast<void *>(buffer));
+        self->stream.avail_in = uInt(size);
+        if (!self->deflateInto(writer, Z_NO_FLUSH))
+            return -1;
+        return la_ssize_t(size);
+    }
+    static int close(archive *writer, void *data)
+    {
+        auto *self = static_cast<GzipOutput *>(data);
+        self->stream.next_in = nullptr;
+        self->stream.avail_in = 0;
+        return self->deflateInto(writer, Z_FINISH) ? ARCHIVE_OK : ARCHIVE_FATAL;
+    }
+
+private:
+    bool deflateInto(archive *writer, int flush)
+    {
+        for (;;) {
+            stream.next_out = reinterpret_cast<Bytef *>(output);
+            stream.avail_out = sizeof output;
+            const int result = deflate(&stream, flush);
+            if (result == Z_STREAM_ERROR) {
+                archive_set_error(writer, EINVAL, "Compression failed");
+                return false;
+            }
+            const size_t produced = sizeof output - stream.avail_out;
+            if (produced > 0 && !writeAll(fd, output, produced)) {
+                archive_set_error(writer, errno, "Write error");
+                return false;
+            }
+            // Done when deflate had room to spare: everything it was given is in the output.
+            if (flush == Z_FINISH ? result == Z_STREAM_END : stream.avail_out != 0)
+                return true;
+        }
+    }
+
+    const int fd;
+    z_stream stream {};
+    bool initialized = false;
+    char output[64 * 1024];
+};
 
 } // namespace
 
@@ -171,16 +261,33 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     if (selfExtracting && !writeSelfExtractingHeader(file.get(), stub))
         return false;
 
-    // Opening the writer on the descriptor starts the payload where the stub ends. It also
-    // remembers the archive file, so a source that is the archive itself is refused instead of
-    // being read while it grows.
+    // The payload starts where the stub ends, at the descriptor's current position. The
+    // writer is told which file it writes, so that a source that is the archive itself is
+    // refused instead of being read while it grows.
+    // The compressor outlives the writer, whose freeing may still flush into it.
+    GzipOutput compressed(file.get());
     ArchiveWriter writer(archive_write_new());
-    if (archive_write_set_format_pax(writer.get()) != ARCHIVE_OK ||
-        (gzip && archive_write_add_filter_gzip(writer.get()) < ARCHIVE_WARN) ||
-        archive_write_open_fd(writer.get(), file.get()) != ARCHIVE_OK) {
+    bool opened = archive_write_set_format_pax(writer.get()) == ARCHIVE_OK;
+    if (opened && gzip) {
+        archive_write_set_skip_file(writer.get(), la_int64_t(target.st_dev),
+                                    la_int64_t(target.st_ino));
+        // The compressed stream ends where the data ends, as the file writer's does.
+        archive_write_set_bytes_in_last_block(writer.get(), 1);
+        opened = archive_write_open2(writer.get(), &compressed, &GzipOutput::open,
+                                     &GzipOutput::write, &GzipOutput::close, nullptr) == ARCHIVE_OK;
+    } else if (opened) {
+        opened = archive_write_open_fd(writer.get(), file.get()) == ARCHIVE_OK;
+    }
+    if (!opened) {
         emit error(tr("Can't use \"%1\" for writing.").arg(archivePath));
         return false;
     }
+
+    // A file with several names is stored once, under the first of them; its other names become
+    // hard links to that one, as tar stores them.
+    const std::unique_ptr<archive_entry_linkresolver, void (*)(archive_entry_linkresolver *)>
+            hardLinks(archive_entry_linkresolver_new(), &archive_entry_linkresolver_free);
+    archive_entry_linkresolver_set_strategy(hardLinks.get(), archive_format(writer.get()));
 
     int localCounter = 0;
     if (!counter)
@@ -221,7 +328,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                                                ARCHIVE_READDISK_NO_FFLAGS |
                                                ARCHIVE_READDISK_NO_SPARSE);
         if (ok && archive_read_disk_open(disk.get(), encodedPath.constData()) != ARCHIVE_OK) {
-            emit error(tr("Error reading \"%1\": %2.").arg(path, errorText(disk.get())));
+            emit error(tr("Error reading \"%1\": %2.").arg(path, errorWithReason(disk.get())));
             ok = false;
         }
         while (ok) {
@@ -230,7 +337,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
             if (result == ARCHIVE_EOF)
                 break;
             if (result != ARCHIVE_OK) {
-                emit error(tr("Error reading \"%1\": %2.").arg(path, errorText(disk.get())));
+                emit error(tr("Error reading \"%1\": %2.").arg(path, errorWithReason(disk.get())));
                 ok = false;
                 break;
             }
@@ -258,12 +365,17 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
             archive_entry_unset_atime(entry);
             archive_entry_unset_ctime(entry);
             archive_entry_unset_birthtime(entry);
+            // Returns the entry itself, turned into a link without contents when an earlier entry
+            // holds its contents.
+            archive_entry *unused = nullptr;
+            archive_entry_linkify(hardLinks.get(), &entry, &unused);
 
             // A warning means the entry was written with something lost on the way (a name that
             // is not valid in the local encoding is stored as raw bytes, for one).
             if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN) {
-                emit error(tr("Failed to add \"%1\": %2.")
-                                   .arg(QFile::decodeName(storedName), errorText(writer.get())));
+                emit error(
+                        tr("Failed to add \"%1\": %2.")
+                                .arg(QFile::decodeName(storedName), errorWithReason(writer.get())));
                 ok = false;
                 break;
             }
@@ -299,9 +411,9 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                 }
                 const la_ssize_t written = archive_write_data(writer.get(), buffer, size_t(got));
                 if (written < 0) {
-                    emit error(
-                            tr("Failed to write \"%1\": %2.")
-                                    .arg(QFile::decodeName(storedName), errorText(writer.get())));
+                    emit error(tr("Failed to write \"%1\": %2.")
+                                       .arg(QFile::decodeName(storedName),
+                                            errorWithReason(writer.get())));
                     ok = false;
                     break;
                 }
@@ -323,7 +435,8 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     // fail like any write; so can closing a file on a network file system.
     const bool closed = archive_write_close(writer.get()) == ARCHIVE_OK;
     if (ok && !closed)
-        emit error(tr("Failed to complete \"%1\": %2.").arg(archivePath, errorText(writer.get())));
+        emit error(tr("Failed to complete \"%1\": %2.")
+                           .arg(archivePath, errorWithReason(writer.get())));
     writer.reset();
     const bool fileClosed = file.close();
     const int closeError = errno;
