@@ -13,7 +13,7 @@ while [ $# -gt 0 ]; do
         --licences) licences=$2 ;;
         --installer) installer=$2 ;;
         --platform-plugin) platform_plugin=$2 ;;
-        --tar) tar=$2 ;;
+        --pack) pack=$2 ;;
         --staging) staging=$2 ;;
         --output) output=$2 ;;
         *) echo "make-distribution.sh: unknown argument $1" >&2; exit 2 ;;
@@ -41,8 +41,6 @@ mkdir -p "$output.new/platforms" "$output.new/license_terms"
 install -m 0755 "$installer" "$output.new/orvex-installer"
 install -m 0644 "$platform_plugin" "$output.new/platforms/"
 install -m 0644 "$licences"/*.txt "$output.new/license_terms/"
-(cd "$staging" && "$tar" --create --gzip --file "$output.new/orvex.tgz" \
-    --owner=0 --group=0 --numeric-owner --sort=name \
-    bin libexec icons doc hok-mime.xml post-install.sh)
+"$pack" --gzip "$output.new/orvex.tgz" "$staging"
 rm -rf "$output"
 mv "$output.new" "$output"
