@@ -204,12 +204,12 @@ int main(int argc, char *argv[])
     const bool gzip = parser.isSet(gzipOption);
     const bool verbose = parser.isSet(verboseOption);
 
+    if (!stub.isNull() && stub.isEmpty())
+        return usageError(QStringLiteral("the stub's file name is empty"));
     if (!QFileInfo(directory).isDir()) {
         printError(QStringLiteral("\"%1\" is not a directory.").arg(arguments.at(1)));
         return 1;
     }
-    if (!stub.isNull() && stub.isEmpty())
-        return usageError(QStringLiteral("the stub's file name is empty"));
 
     Tar packer(nullptr);
     ArchiveSources sources;
@@ -217,10 +217,15 @@ int main(int argc, char *argv[])
     // would be of no use to anyone.
     const QString target = resolvedArchivePath(archive);
     const QString oldArchive = QFileInfo(target).canonicalFilePath();
+    const QString oldArchiveName = QFileInfo(oldArchive).fileName();
     for (const QString &file : packer.listFiles(directory)) {
-        if (!oldArchive.isEmpty() && QFileInfo(file).canonicalFilePath() == oldArchive &&
-            !QFileInfo(file).isSymLink())
-            continue;
+        // The name is compared first: resolving every path of a large tree costs more than
+        // packing its small files.
+        if (!oldArchive.isEmpty() && file.endsWith(oldArchiveName)) {
+            const QFileInfo info(file);
+            if (!info.isSymLink() && info.canonicalFilePath() == oldArchive)
+                continue;
+        }
         sources.append({file, file.mid(directory.size() + 1)});
     }
 

@@ -1,0 +1,426 @@
+#include "archive/treefixtures.h"
+#include "tar.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString program = QStringLiteral(ORVEX_PACK_PROGRAM);
+
+const char usageText[] =
+        "Usage: orvex-pack [OPTION]... ARCHIVE DIRECTORY\n"
+        "Pack the files below DIRECTORY into ARCHIVE, a tar archive in the pax format, each\n"
+        "stored under its path relative to DIRECTORY.\n"
+        "\n"
+        "  -z, --gzip          compress the archive with gzip\n"
+        "  -s, --stub FILE     put the stub program FILE in front of the archive and record\n"
+        "                      where the archive starts in the stub's marker, making one\n"
+        "                      executable file\n"
+        "  -v, --verbose       print the name of each file as it is added\n"
+        "  -h, --help          display this help and exit\n"
+        "      --version       output version information and exit\n"
+        "\n"
+        "Files and directories whose names begin with a dot, broken symbolic links, special\n"
+        "files and empty directories are not packed; symbolic links are stored as links.\n"
+        "ARCHIVE is replaced only once the new archive is complete: on an error or an\n"
+        "interruption an existing ARCHIVE is left as it was.\n"
+        "\n"
+        "Exit status: 0 on success, 1 when packing failed, 2 for a wrong command line.\n";
+
+struct Outcome
+{
+    bool finished = false;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Outcome runPack(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    Outcome outcome;
+    outcome.finished = process.waitForFinished(60000);
+    outcome.status = process.exitStatus();
+    outcome.exitCode = process.exitCode();
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    return outcome;
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(encoded(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(-1);
+}
+
+QStringList lines(const QByteArray &text)
+{
+    return QString::fromLocal8Bit(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The names GNU tar lists in an archive.
+QStringList tarListing(const QString &archive)
+{
+    QProcess tar;
+    tar.start(QStringLiteral("tar"), {QStringLiteral("-tf"), archive});
+    if (!tar.waitForFinished(60000) || tar.exitCode() != 0)
+        return {QStringLiteral("<tar failed>")};
+    return lines(tar.readAllStandardOutput());
+}
+
+// Files and links with everything describeTree() records; directories by name and mode only,
+// since an archive of files alone leaves their times to the extraction.
+QStringList describeInstalled(const QString &root)
+{
+    QStringList result;
+    for (const QString &line : describeTree(root)) {
+        if (!line.endsWith(QLatin1String(" dir"))) {
+            result.append(line);
+            continue;
+        }
+        const QStringList fields = line.split(QLatin1Char(' '));
+        result.append(fields.first() + QLatin1Char(' ') + fields.at(2) + QLatin1String(" dir"));
+    }
+    return result;
+}
+
+} // namespace
+
+class tst_OrvexPack : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void help_data();
+    void help();
+    void version();
+    void usageErrors_data();
+    void usageErrors();
+    void packsTree_data();
+    void packsTree();
+    void verboseLines();
+    void progressBarOnTerminal();
+    void selfExtracting();
+    void failureKeepsOldArchive();
+    void notADirectory();
+    void oldArchiveInsideTreeNotPacked();
+    void writesThroughLink();
+    void interrupted();
+    void demonstrationDistribution();
+
+private:
+    QString path(const QString &relative) const { return dir->filePath(relative); }
+    // A small installation tree: "bin/tool", "doc/README", "lib/link" -> "../bin/tool".
+    bool buildTree(const QString &root) const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+void tst_OrvexPack::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+}
+
+bool tst_OrvexPack::buildTree(const QString &root) const
+{
+    return QDir().mkpath(root + QLatin1String("/bin")) &&
+            QDir().mkpath(root + QLatin1String("/doc")) &&
+            QDir().mkpath(root + QLatin1String("/lib")) &&
+            writeFile(root + QLatin1String("/bin/tool"), "#!/bin/sh\n", 0755) &&
+            writeFile(root + QLatin1String("/doc/README"), QByteArray(20000, 'r'), 0644) &&
+            ::symlink("../bin/tool", encoded(root + QLatin1String("/lib/link")).constData()) == 0;
+}
+
+void tst_OrvexPack::help_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("-h") << QStringList {QStringLiteral("-h")};
+    QTest::newRow("--help") << QStringList {QStringLiteral("--help")};
+    QTest::newRow("--help among other arguments")
+            << QStringList {QStringLiteral("-z"), QStringLiteral("--help"), QStringLiteral("a")};
+}
+
+void tst_OrvexPack::help()
+{
+    QFETCH(QStringList, arguments);
+    const Outcome outcome = runPack(arguments);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out, QByteArray(usageText));
+    QCOMPARE(outcome.err, QByteArray());
+}
+
+void tst_OrvexPack::version()
+{
+    const Outcome outcome = runPack({QStringLiteral("--version")});
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out, QByteArray("orvex-pack (Tavrin Orvex) " ORVEX_VERSION "\n"));
+}
+
+void tst_OrvexPack::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("nothing") << QStringList() << QByteArray("missing ARCHIVE and DIRECTORY");
+    QTest::newRow("archive only") << QStringList {QStringLiteral("a.tgz")}
+                                  << QByteArray("missing DIRECTORY");
+    QTest::newRow("three operands")
+            << QStringList {QStringLiteral("a.tgz"), QStringLiteral("d"), QStringLiteral("c")}
+            << QByteArray("unexpected argument \"c\"");
+    QTest::newRow("unknown option")
+            << QStringList {QStringLiteral("-x"), QStringLiteral("a.tgz"), QStringLiteral("d")}
+            << QByteArray("Unknown option 'x'.");
+    QTest::newRow("unknown option among compacted ones")
+            << QStringList {QStringLiteral("-zq"), QStringLiteral("a.tgz"), QStringLiteral("d")}
+            << QByteArray("Unknown option 'q'.");
+    QTest::newRow("stub without its file") << QStringList {QStringLiteral("--stub")}
+                                           << QByteArray("Missing value after '--stub'.");
+    QTest::newRow("stub twice") << QStringList {QStringLiteral("-s"),    QStringLiteral("x"),
+                                                QStringLiteral("-s"),    QStringLiteral("y"),
+                                                QStringLiteral("a.tgz"), QStringLiteral("d")}
+                                << QByteArray("--stub given more than once");
+    QTest::newRow("empty stub name")
+            << QStringList {QStringLiteral("--stub="), QStringLiteral("a.tgz"), QStringLiteral("d")}
+            << QByteArray("the stub's file name is empty");
+}
+
+// A wrong command line says what is wrong and where help is, and touches nothing.
+void tst_OrvexPack::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+    const QString saved = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir->path()));
+    const Outcome outcome = runPack(arguments);
+    QDir::setCurrent(saved);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.status, QProcess::NormalExit);
+    QCOMPARE(outcome.exitCode, 2);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err,
+             "orvex-pack: " + message + "\nTry 'orvex-pack --help' for more information.\n");
+    QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void tst_OrvexPack::packsTree_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("plain") << QStringList() << false;
+    QTest::newRow("-z") << QStringList {QStringLiteral("-z")} << true;
+    QTest::newRow("--gzip") << QStringList {QStringLiteral("--gzip")} << true;
+    QTest::newRow("-zv") << QStringList {QStringLiteral("-zv")} << true;
+}
+
+void tst_OrvexPack::packsTree()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, compressed);
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString archive = path(QStringLiteral("suite.tgz"));
+    // A trailing slash on the directory changes nothing about the names.
+    const Outcome outcome = runPack(options + QStringList {archive, tree + QLatin1Char('/')});
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    const QStringList names {QStringLiteral("bin/tool"), QStringLiteral("doc/README"),
+                             QStringLiteral("lib/link")};
+    QCOMPARE(lines(outcome.out), options.contains(QLatin1String("-zv")) ? names : QStringList());
+    QCOMPARE(modeOf(archive), mode_t(0644));
+    QCOMPARE(contents(archive).startsWith("\x1f\x8b"), compressed);
+    QCOMPARE(tarListing(archive), names);
+
+    const QString unpacked = path(QStringLiteral("unpacked"));
+    QVERIFY(QDir().mkpath(unpacked));
+    QVERIFY(run(QStringLiteral("tar"),
+                {QStringLiteral("-xpf"), archive, QStringLiteral("-C"), unpacked}));
+    QCOMPARE(describeInstalled(unpacked), describeInstalled(tree));
+    // Nothing is left beside the archive.
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList {QStringLiteral("suite.tgz")});
+}
+
+void tst_OrvexPack::verboseLines()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const Outcome outcome =
+            runPack({QStringLiteral("--verbose"), path(QStringLiteral("a.tar")), tree});
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out, QByteArray("bin/tool\ndoc/README\nlib/link\n"));
+    // Not on a terminal: no progress bar.
+    QCOMPARE(outcome.err, QByteArray());
+}
+
+// On a terminal the share done is drawn as a bar that ends full, with the files counted.
+void tst_OrvexPack::progressBarOnTerminal()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString archive = path(QStringLiteral("a.tgz"));
+    QProcess terminal;
+    // script(1) gives the program a pseudo-terminal and passes its output and status on.
+    terminal.start(QStringLiteral("script"),
+                   {QStringLiteral("-qec"),
+                    QStringLiteral("COLUMNS=80 '%1' -z '%2' '%3'").arg(program, archive, tree),
+                    QStringLiteral("/dev/null")});
+    QVERIFY(terminal.waitForFinished(60000));
+    QCOMPARE(terminal.exitCode(), 0);
+    const QByteArray screen = terminal.readAllStandardOutput();
+    QVERIFY2(screen.contains("\r[##########################] 100% 3/3 lib/link"),
+             screen.constData());
+    QVERIFY(screen.contains("\r[..........................]   0% 0/3"));
+    QVERIFY(screen.endsWith("\r\n"));
+    QCOMPARE(tarListing(archive).size(), 3);
+}
+
+void tst_OrvexPack::selfExtracting()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString stub = QStringLiteral(ORVEX_STUB_PROGRAM);
+    const QString output = path(QStringLiteral("suite.run"));
+    const Outcome outcome =
+            runPack({QStringLiteral("-z"), QStringLiteral("--stub"), stub, output, tree});
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(modeOf(output), mode_t(0755));
+    const qint64 stubSize = QFileInfo(stub).size();
+    QProcess run;
+    run.start(output, {QStringLiteral("--offset")});
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.readAllStandardOutput(), QByteArray::number(stubSize) + '\n');
+    const QString payload = path(QStringLiteral("payload.tgz"));
+    QVERIFY(writeFile(payload, contents(output).mid(int(stubSize))));
+    QCOMPARE(tarListing(payload).size(), 3);
+}
+
+// A failed run says why, leaves the archive that was there as it was and no temporary file.
+void tst_OrvexPack::failureKeepsOldArchive()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString archive = path(QStringLiteral("suite.tgz"));
+    QVERIFY(writeFile(archive, "the previous archive", 0644));
+    const QString stub = path(QStringLiteral("missing-stub"));
+    const Outcome outcome = runPack({QStringLiteral("-s"), stub, archive, tree});
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.err, "orvex-pack: Can't open \"" + encoded(stub) + "\" for reading.\n");
+    QCOMPARE(contents(archive), QByteArray("the previous archive"));
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList {QStringLiteral("suite.tgz")});
+}
+
+void tst_OrvexPack::notADirectory()
+{
+    QVERIFY(writeFile(path(QStringLiteral("file")), "f"));
+    for (const QString &operand : {path(QStringLiteral("file")), path(QStringLiteral("none"))}) {
+        const Outcome outcome = runPack({path(QStringLiteral("a.tgz")), operand});
+        QCOMPARE(outcome.exitCode, 1);
+        QCOMPARE(outcome.err, "orvex-pack: \"" + encoded(operand) + "\" is not a directory.\n");
+        QVERIFY(!entryExists(path(QStringLiteral("a.tgz"))));
+    }
+}
+
+// Packing a tree into an archive inside it again does not put the old archive into the new.
+void tst_OrvexPack::oldArchiveInsideTreeNotPacked()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString archive = tree + QLatin1String("/suite.tar");
+    QCOMPARE(runPack({archive, tree}).exitCode, 0);
+    QCOMPARE(runPack({archive, tree}).exitCode, 0);
+    QCOMPARE(tarListing(archive),
+             QStringList({QStringLiteral("bin/tool"), QStringLiteral("doc/README"),
+                          QStringLiteral("lib/link")}));
+}
+
+void tst_OrvexPack::writesThroughLink()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString real = path(QStringLiteral("real.tar"));
+    QVERIFY(writeFile(real, "old"));
+    const QString link = path(QStringLiteral("link.tar"));
+    QVERIFY(QFile::link(real, link));
+    QCOMPARE(runPack({link, tree}).exitCode, 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(tarListing(real).size(), 3);
+}
+
+// An interrupt while a large file is packed ends the run soon, by that signal, without an
+// archive and without a temporary file.
+void tst_OrvexPack::interrupted()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(tree));
+    QVERIFY(writeFile(tree + QLatin1String("/a-first"), "first"));
+    // A file of 64 GiB that takes no room: long enough to pack that the interrupt finds the
+    // program inside it.
+    const QByteArray huge = encoded(tree + QLatin1String("/b-huge"));
+    const int fd = ::open(huge.constData(), O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QVERIFY(::ftruncate(fd, qint64(64) << 30) == 0);
+    ::close(fd);
+    const QString archive = path(QStringLiteral("suite.tgz"));
+
+    QProcess process;
+    process.start(program, {QStringLiteral("-zv"), archive, tree});
+    QVERIFY(process.waitForStarted());
+    QByteArray out;
+    while (!out.contains("b-huge\n") && process.waitForReadyRead(30000))
+        out += process.readAllStandardOutput();
+    QVERIFY(out.contains("b-huge\n"));
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(process.readAllStandardError(),
+             "orvex-pack: interrupted; \"" + encoded(archive) + "\" was not written.\n");
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// The demonstration distribution's payload, packed by orvex-pack, installs to the tree that
+// GNU tar's packing of the same files gave.
+void tst_OrvexPack::demonstrationDistribution()
+{
+    const QString staging = QStringLiteral(ORVEX_DEMO_STAGING);
+    const QString reference = path(QStringLiteral("reference.tgz"));
+    QVERIFY(run(QStringLiteral("tar"),
+                {QStringLiteral("--create"), QStringLiteral("--gzip"), QStringLiteral("--file"),
+                 reference, QStringLiteral("-C"), staging, QStringLiteral("bin"),
+                 QStringLiteral("libexec"), QStringLiteral("icons"), QStringLiteral("doc"),
+                 QStringLiteral("hok-mime.xml"), QStringLiteral("post-install.sh")}));
+    QStringList installed;
+    for (const QString &archive : {QStringLiteral(ORVEX_DISTRIBUTION_ARCHIVE), reference}) {
+        const QString destination = path(QStringLiteral("installed%1").arg(installed.size()));
+        QVERIFY(QDir().mkpath(destination));
+        Tar tar(nullptr);
+        QVERIFY(tar.extract(archive, destination, tar.countEntries(archive)));
+        installed.append(describeInstalled(destination).join(QLatin1Char('\n')));
+    }
+    QCOMPARE(installed.at(0), installed.at(1));
+    QVERIFY(installed.at(0).contains(QLatin1String("libexec/orvex.bin ")));
+    QVERIFY(installed.at(0).contains(QLatin1String("post-install.sh ")));
+}
+
+QTEST_GUILESS_MAIN(tst_OrvexPack)
+#include "tst_orvexpack.moc"
