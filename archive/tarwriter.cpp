@@ -296,6 +296,10 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
 
     bool ok = true;
     bool stopped = false;
+    // Set when an entry's data stops short. Completing the archive would then pad the entry
+    // with zeros up to the size in its header: gigabytes for a large file, all to finish an
+    // archive that has failed anyway.
+    bool abandoned = false;
     char buffer[blockSize];
     for (const QPair<QString, QString> &source : sources) {
         if (cancelRequested) {
@@ -388,6 +392,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                 emit error(
                         tr("Failed to read \"%1\": %2.").arg(entrySource, systemErrorText(errno)));
                 ok = false;
+                abandoned = true;
                 break;
             }
             for (;;) {
@@ -395,6 +400,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                 if (cancelRequested) {
                     emit cancelled();
                     ok = false;
+                    abandoned = true;
                     stopped = true;
                     break;
                 }
@@ -407,6 +413,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                     emit error(tr("Failed to read \"%1\": %2.")
                                        .arg(entrySource, systemErrorText(errno)));
                     ok = false;
+                    abandoned = true;
                     break;
                 }
                 const la_ssize_t written = archive_write_data(writer.get(), buffer, size_t(got));
@@ -415,6 +422,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                                        .arg(QFile::decodeName(storedName),
                                             errorWithReason(writer.get())));
                     ok = false;
+                    abandoned = true;
                     break;
                 }
                 // The entry holds the size the file had when it was looked at; what it has
@@ -433,7 +441,9 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
 
     // Closing the writer writes the end of the archive and of the compressed stream, so it can
     // fail like any write; so can closing a file on a network file system.
-    const bool closed = archive_write_close(writer.get()) == ARCHIVE_OK;
+    if (abandoned)
+        archive_write_fail(writer.get());
+    const bool closed = !abandoned && archive_write_close(writer.get()) == ARCHIVE_OK;
     if (ok && !closed)
         emit error(tr("Failed to complete \"%1\": %2.")
                            .arg(archivePath, errorWithReason(writer.get())));

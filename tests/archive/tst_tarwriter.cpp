@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -162,6 +164,7 @@ private Q_SLOTS:
     void failureLeavesLaterPairsUnwritten();
     void cancelBeforeStart();
     void cancelBetweenPairs();
+    void cancelDuringLargeFile();
     void failures_data();
     void failures();
     void headerWriteFailure();
@@ -595,6 +598,38 @@ void tst_TarWriter::cancelBetweenPairs()
     QCOMPARE(spies.error.size(), 0);
     QCOMPARE(progressValues(spies.progress), percentages({33}));
     QCOMPARE(archiveEntries(archive), QStringList {QStringLiteral("first file 5")});
+}
+
+// A cancel from another thread while a file of 64 GiB (with no blocks on disk) is being added
+// ends the call soon: neither the rest of the file nor the zeros that would complete its entry
+// are written.
+void tst_TarWriter::cancelDuringLargeFile()
+{
+    QVERIFY(writeFile(path(QStringLiteral("first")), "first"));
+    const QByteArray huge = encoded(path(QStringLiteral("huge")));
+    const int fd = ::open(huge.constData(), O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QVERIFY(::ftruncate(fd, qint64(64) << 30) == 0);
+    ::close(fd);
+    const ArchiveSources sources {{path(QStringLiteral("first")), QStringLiteral("first")},
+                                  {path(QStringLiteral("huge")), QStringLiteral("huge")}};
+    Tar tar(nullptr);
+    Spies spies(&tar);
+    QSemaphore started;
+    connect(&tar, &Tar::status, &tar, [&started](const QString &text) {
+        if (text == QLatin1String("Adding huge..."))
+            started.release();
+    });
+    std::thread canceller([&] {
+        started.acquire();
+        tar.cancel();
+    });
+    const bool written = tar.createArchive(path(QStringLiteral("a.tgz")), sources, true, QString());
+    canceller.join();
+    QVERIFY(!written);
+    QCOMPARE(spies.cancelled.size(), 1);
+    QCOMPARE(spies.error.size(), 0);
+    QCOMPARE(progressValues(spies.progress), percentages({50}));
 }
 
 void tst_TarWriter::failures_data()
