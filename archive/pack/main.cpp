@@ -212,6 +212,16 @@ int main(int argc, char *argv[])
     }
 
     Tar packer(nullptr);
+    struct sigaction action
+    { };
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    activePacker = &packer;
+    // From here on an interrupt, or a reader of -v's lines going away, stops the packing and
+    // lets it clean up, so no temporary file is left behind.
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        ::sigaction(signalNumber, &action, nullptr);
+
     ArchiveSources sources;
     // An older archive inside the tree is about to be replaced; packing it into its successor
     // would be of no use to anyone.
@@ -272,14 +282,6 @@ int main(int argc, char *argv[])
         printError(text);
         ++failures;
     });
-
-    struct sigaction action
-    { };
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    activePacker = &packer;
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signalNumber, &action, nullptr);
 
     bar.draw();
     const bool packed = packer.createArchive(writePath, sources, gzip, stub);

@@ -114,6 +114,7 @@ private Q_SLOTS:
     void packsTree_data();
     void packsTree();
     void verboseLines();
+    void doubleDashEndsOptions();
     void progressBarOnTerminal();
     void selfExtracting();
     void failureKeepsOldArchive();
@@ -268,6 +269,22 @@ void tst_OrvexPack::verboseLines()
     QCOMPARE(outcome.out, QByteArray("bin/tool\ndoc/README\nlib/link\n"));
     // Not on a terminal: no progress bar.
     QCOMPARE(outcome.err, QByteArray());
+}
+
+// After "--" an operand may begin with a dash.
+void tst_OrvexPack::doubleDashEndsOptions()
+{
+    const QString tree = path(QStringLiteral("-tree"));
+    QVERIFY(buildTree(tree));
+    const QString saved = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir->path()));
+    const Outcome outcome = runPack({QStringLiteral("-z"), QStringLiteral("--"),
+                                     QStringLiteral("-v.tgz"), QStringLiteral("-tree")});
+    QDir::setCurrent(saved);
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(tarListing(path(QStringLiteral("-v.tgz"))).size(), 3);
 }
 
 // On a terminal the share done is drawn as a bar that ends full, with the files counted.
