@@ -89,26 +89,34 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The gzip stream of a compressed archive, fed by the archive writer's output callbacks and
-// written to the archive file. It is zlib's deflate at the usual level 6, as gzip's default, but
-// with zlib's largest hash table: libarchive's own gzip filter uses the default table, whose
-// archives come out slightly larger than those of "tar -czf", and the larger table costs no
-// time.
-class GzipOutput
+// Where the archive writer's output goes: straight to the archive file, or through gzip first.
+// The gzip stream is zlib's deflate at the usual level 6, as gzip's default, but with zlib's
+// largest hash table: libarchive's own gzip filter uses the default table, whose archives come
+// out slightly larger than those of "tar -czf", and the larger table costs no time.
+//
+// Once refused, every further write fails at once. That is how an archive that has failed is
+// let go: closing the writer would otherwise pad an entry that stopped short with zeros up to
+// the size in its header, gigabytes for a large file; and the writer must still be closed, as
+// only closing releases what it allocated for its output.
+class ArchiveOutput
 {
 public:
-    explicit GzipOutput(int fd) : fd(fd) { }
-    GzipOutput(const GzipOutput &) = delete;
-    GzipOutput &operator=(const GzipOutput &) = delete;
-    ~GzipOutput()
+    ArchiveOutput(int fd, bool compress) : fd(fd), compress(compress) { }
+    ArchiveOutput(const ArchiveOutput &) = delete;
+    ArchiveOutput &operator=(const ArchiveOutput &) = delete;
+    ~ArchiveOutput()
     {
         if (initialized)
             deflateEnd(&stream);
     }
 
+    void refuse() { refused = true; }
+
     static int open(archive *writer, void *data)
     {
-        auto *self = static_cast<GzipOutput *>(data);
+        auto *self = static_cast<ArchiveOutput *>(data);
+        if (!self->compress)
+            return ARCHIVE_OK;
         // A window of 15 bits plus 16 asks for the gzip header and trailer.
         if (deflateInit2(&self->stream, 6, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
             archive_set_error(writer, ENOMEM, "Can't initialize the compressor");
@@ -119,7 +127,18 @@ public:
     }
     static la_ssize_t write(archive *writer, void *data, const void *buffer, size_t size)
     {
-        auto *self = static_cast<GzipOutput *>(data);
+        auto *self = static_cast<ArchiveOutput *>(data);
+        if (self->refused) {
+            archive_set_error(writer, ECANCELED, "Abandoned");
+            return -1;
+        }
+        if (!self->compress) {
+            if (!writeAll(self->fd, static_cast<const char *>(buffer), size)) {
+                archive_set_error(writer, errno, "Write error");
+                return -1;
+            }
+            return la_ssize_t(size);
+        }
         self->stream.next_in = static_cast<Bytef *>(const_cast<void *>(buffer));
         self->stream.avail_in = uInt(size);
         if (!self->deflateInto(writer, Z_NO_FLUSH))
@@ -128,7 +147,11 @@ public:
     }
     static int close(archive *writer, void *data)
     {
-        auto *self = static_cast<GzipOutput *>(data);
+        auto *self = static_cast<ArchiveOutput *>(data);
+        if (self->refused)
+            return ARCHIVE_FATAL;
+        if (!self->compress)
+            return ARCHIVE_OK;
         self->stream.next_in = nullptr;
         self->stream.avail_in = 0;
         return self->deflateInto(writer, Z_FINISH) ? ARCHIVE_OK : ARCHIVE_FATAL;
@@ -157,6 +180,8 @@ private:
     }
 
     const int fd;
+    const bool compress;
+    bool refused = false;
     z_stream stream {};
     bool initialized = false;
     char output[64 * 1024];
@@ -264,19 +289,20 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     // The payload starts where the stub ends, at the descriptor's current position. The
     // writer is told which file it writes, so that a source that is the archive itself is
     // refused instead of being read while it grows.
-    // The compressor outlives the writer, whose freeing may still flush into it.
-    GzipOutput compressed(file.get());
+    // The output outlives the writer, whose freeing may still flush into it.
+    ArchiveOutput output(file.get(), gzip);
     ArchiveWriter writer(archive_write_new());
     bool opened = archive_write_set_format_pax(writer.get()) == ARCHIVE_OK;
-    if (opened && gzip) {
+    if (opened) {
         archive_write_set_skip_file(writer.get(), la_int64_t(target.st_dev),
                                     la_int64_t(target.st_ino));
-        // The compressed stream ends where the data ends, as the file writer's does.
-        archive_write_set_bytes_in_last_block(writer.get(), 1);
-        opened = archive_write_open2(writer.get(), &compressed, &GzipOutput::open,
-                                     &GzipOutput::write, &GzipOutput::close, nullptr) == ARCHIVE_OK;
-    } else if (opened) {
-        opened = archive_write_open_fd(writer.get(), file.get()) == ARCHIVE_OK;
+        // A file ends where the data ends; a device (a tape) gets whole blocks, as from
+        // libarchive's own file writer.
+        if (regular)
+            archive_write_set_bytes_in_last_block(writer.get(), 1);
+        opened = archive_write_open2(writer.get(), &output, &ArchiveOutput::open,
+                                     &ArchiveOutput::write, &ArchiveOutput::close,
+                                     nullptr) == ARCHIVE_OK;
     }
     if (!opened) {
         emit error(tr("Can't use \"%1\" for writing.").arg(archivePath));
@@ -296,9 +322,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
 
     bool ok = true;
     bool stopped = false;
-    // Set when an entry's data stops short. Completing the archive would then pad the entry
-    // with zeros up to the size in its header: gigabytes for a large file, all to finish an
-    // archive that has failed anyway.
+    // Set when an entry's data stops short: the archive is let go as it is (see ArchiveOutput).
     bool abandoned = false;
     char buffer[blockSize];
     for (const QPair<QString, QString> &source : sources) {
@@ -442,8 +466,8 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     // Closing the writer writes the end of the archive and of the compressed stream, so it can
     // fail like any write; so can closing a file on a network file system.
     if (abandoned)
-        archive_write_fail(writer.get());
-    const bool closed = !abandoned && archive_write_close(writer.get()) == ARCHIVE_OK;
+        output.refuse();
+    const bool closed = archive_write_close(writer.get()) == ARCHIVE_OK;
     if (ok && !closed)
         emit error(tr("Failed to complete \"%1\": %2.")
                            .arg(archivePath, errorWithReason(writer.get())));
