@@ -227,6 +227,11 @@ bool Tar::extract(const QString &archivePath, const QString &destination, int to
         QString refusal;
         if (absolute) {
             refusal = tr("Path is absolute");
+        } else if (!stored.isEmpty() && normalizedName(stored).isEmpty() &&
+                   archive_entry_filetype(entry) != AE_IFDIR) {
+            // "." or "./" as anything but a directory would replace the destination itself:
+            // with a file, or with a link to anywhere, into which the installation goes on.
+            refusal = tr("Path names the destination itself");
         } else if (!stored.isEmpty()) {
             archive_entry_set_pathname(entry, QByteArray(base + '/' + stored).constData());
             // A hard link's target is a name stored in the same archive, so it lies below the

@@ -431,6 +431,12 @@ void tst_Tar::refusesEscapes_data()
             << "held/planted"
             << "Cannot extract through symlink %B/held/planted"
             << QStringList {QStringLiteral("held"), QStringLiteral("ok")};
+    QTest::newRow("file named like the destination")
+            << QStringList {QStringLiteral("F ok"), QStringLiteral("F .")} << "."
+            << "Path names the destination itself" << QStringList {QStringLiteral("ok")};
+    QTest::newRow("symbolic link named like the destination")
+            << QStringList {QStringLiteral("L ./ %S/outside")} << "./"
+            << "Path names the destination itself" << QStringList();
     QTest::newRow("hard link to an absolute path")
             << QStringList {QStringLiteral("H grab %S/outside/victim")} << "grab"
             << "Hard link target is absolute" << QStringList();
