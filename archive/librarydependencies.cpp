@@ -52,7 +52,7 @@ QStringList Tar::libraryDependencies(const QString &file, QStringList *missing) 
     // to the first space; a missing one ends in "not found". The loader's own line and the
     // virtual system library have no "=>" and are passed over.
     static const QRegularExpression pattern(
-        QStringLiteral("^\\s*([^\\s].*[^\\s])\\s*=>\\s*(?:(/[^ ]*)|not found$)"));
+            QStringLiteral("^\\s*([^\\s].*[^\\s])\\s*=>\\s*(?:(/[^ ]*)|not found$)"));
 
     QStringList resolved;
     const QStringList report = lddReport(file);

@@ -444,26 +444,16 @@ bool Tar::copyFile(const QString &source, const QString &destination)
 
     char buffer[blockSize];
     for (;;) {
-        const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
+        const ssize_t got = readBlock(in.get(), buffer, sizeof buffer);
         if (got == 0)
             break;
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
             emit error(tr("Error reading from \"%1\".").arg(source));
             return false;
         }
-        // A write may take only part of a block; the rest is written after it, and only a write
-        // that takes nothing is a failure.
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out.get(), buffer + done, size_t(got - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0) {
-                emit error(tr("Error writing to \"%1\".").arg(destination));
-                return false;
-            }
-            done += put;
+        if (!writeAll(out.get(), buffer, size_t(got))) {
+            emit error(tr("Error writing to \"%1\".").arg(destination));
+            return false;
         }
     }
 

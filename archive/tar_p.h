@@ -9,6 +9,8 @@
 
 #include <archive.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <memory>
 #include <unistd.h>
 
@@ -31,6 +33,41 @@ struct WriterFree
 };
 using ArchiveReader = std::unique_ptr<archive, ReaderFree>;
 using ArchiveWriter = std::unique_ptr<archive, WriterFree>;
+
+// Reads until the buffer is full or the file ends: a read may return less (after a signal, from
+// a pipe), and callers rely on every block but the last being whole (the marker search in a
+// stub, for one). -1 on an error.
+inline ssize_t readBlock(int fd, char *buffer, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, buffer + done, size - done);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        done += size_t(got);
+    }
+    return ssize_t(done);
+}
+
+// Writes all of the buffer; a write may take part of it (a pipe, a signal), and only a write
+// that takes nothing is a failure.
+inline bool writeAll(int fd, const char *buffer, size_t size)
+{
+    for (size_t done = 0; done < size;) {
+        const ssize_t put = ::write(fd, buffer + done, size - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += size_t(put);
+    }
+    return true;
+}
 
 // The reason a reader or writer gives for its last failure.
 inline QString errorText(archive *a)

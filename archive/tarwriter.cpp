@@ -24,40 +24,6 @@ namespace {
 constexpr char markerMagic[8] = {'M', 'A', 'G', 'I', 'C', 'x', '_', 'P'};
 constexpr int markerSize = 16;
 
-// Reads until the buffer is full or the file ends, so that every block but the last starts at a
-// multiple of the block size and a marker record never straddles two blocks. -1 on an error.
-ssize_t readBlock(int fd, char *buffer, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::read(fd, buffer + done, size - done);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        done += size_t(got);
-    }
-    return ssize_t(done);
-}
-
-// Writes all of the buffer; a write may take part of it (a pipe, a signal), and only a write
-// that takes nothing is a failure.
-bool writeAll(int fd, const char *buffer, size_t size)
-{
-    for (size_t done = 0; done < size;) {
-        const ssize_t put = ::write(fd, buffer + done, size - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += size_t(put);
-    }
-    return true;
-}
-
 void storeLittleEndian(char *target, quint64 value)
 {
     for (int i = 0; i < 8; ++i)
@@ -428,12 +394,10 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                     stopped = true;
                     break;
                 }
-                const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
+                const ssize_t got = readBlock(in.get(), buffer, sizeof buffer);
                 if (got == 0)
                     break;
                 if (got < 0) {
-                    if (errno == EINTR)
-                        continue;
                     emit error(tr("Failed to read \"%1\": %2.")
                                        .arg(entrySource, systemErrorText(errno)));
                     ok = false;

@@ -13,6 +13,7 @@ set -eu
 
 keep=${2:-}
 build=${1:?usage: compare.sh <build directory> [work directory] [files] [megabytes] [runs]}
+build=$(cd "$build" && pwd)
 work=${2:-$(mktemp -d /tmp/orvex-tar-bench.XXXXXX)}
 files=${3:-20000}
 megabytes=${4:-200}
@@ -24,32 +25,14 @@ for tool in bsdtar tar cp /usr/bin/time; do
 done
 [ -x "$driver" ] || { echo "compare.sh: $driver is not built" >&2; exit 1; }
 
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/measure.sh"
+
 mkdir -p "$work"
 cd "$work"
 
-# Times "$@" once and keeps the best wall time in seconds, with that run's peak resident set
-# in KiB, under the name given. The runs of the different programs take turns, so a slow spell
-# of a shared machine falls on all of them alike. Every run writes to a new directory and
-# nothing is deleted until the end: a deletion's work (the disk's discards above all) would
-# otherwise fall on whichever program runs next.
-measure() {
-    name=$1
-    target=$2
-    shift 2
-    mkdir -p "$(dirname "$target")"
-    sync
-    /usr/bin/time -f "%e %M" -o measure.out "$@" >/dev/null
-    read -r seconds kib < measure.out
-    eval "best=\${${name}Time:-}"
-    if [ -z "$best" ] || awk "BEGIN { exit !($seconds < $best) }"; then
-        eval "${name}Time=$seconds ${name}Kib=$kib"
-    fi
-}
-
-ratio() {
-    awk "BEGIN { printf \"%.2f\", $1 / $2 }"
-}
-
+# Every run writes to a new directory and nothing is deleted until the end: a deletion's work
+# (the disk's discards above all) would otherwise fall on whichever program runs next.
 echo "Generating $files files, $megabytes MB, in $work/tree"
 rm -rf tree small
 "$driver" generate tree "$files" "$megabytes"
@@ -64,13 +47,13 @@ echo
 rm -rf out
 for run in $(seq "$runs"); do
     for name in bsdtar tar count extract small; do mkdir -p "out/$run/$name"; done
-    measure bsdtar "out/$run/bsdtar" bsdtar -xzf suite.tgz -C "out/$run/bsdtar"
-    measure tar "out/$run/tar" tar -xzf suite.tgz -C "out/$run/tar"
-    measure count "out/$run/count" "$driver" count suite.tgz
-    measure extract "out/$run/extract" "$driver" extract suite.tgz "out/$run/extract" "$entries"
-    measure small "out/$run/small" "$driver" extract small.tgz "out/$run/small" "$smallEntries"
-    measure cp "out/$run/cp" cp -r tree "out/$run/cp"
-    measure copy "out/$run/copy" "$driver" copy tree "out/$run/copy" "$entries"
+    measure bsdtar bsdtar -xzf suite.tgz -C "out/$run/bsdtar"
+    measure tar tar -xzf suite.tgz -C "out/$run/tar"
+    measure count "$driver" count suite.tgz
+    measure extract "$driver" extract suite.tgz "out/$run/extract" "$entries"
+    measure small "$driver" extract small.tgz "out/$run/small" "$smallEntries"
+    measure cp cp -r tree "out/$run/cp"
+    measure copy "$driver" copy tree "out/$run/copy" "$entries"
 done
 rm -rf out
 

@@ -27,26 +27,11 @@ for program in "$generator" "$pack"; do
     [ -x "$program" ] || { echo "pack.sh: $program is not built" >&2; exit 1; }
 done
 
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/measure.sh"
+
 mkdir -p "$work"
 cd "$work"
-
-# Times "$@" once and keeps the best wall time in seconds, with that run's peak resident set in
-# KiB, under the name given.
-measure() {
-    name=$1
-    shift
-    sync
-    /usr/bin/time -f "%e %M" -o measure.out "$@" >/dev/null
-    read -r seconds kib < measure.out
-    eval "best=\${${name}Time:-}"
-    if [ -z "$best" ] || awk "BEGIN { exit !($seconds < $best) }"; then
-        eval "${name}Time=$seconds ${name}Kib=$kib"
-    fi
-}
-
-ratio() {
-    awk "BEGIN { printf \"%.4f\", $1 / $2 }"
-}
 
 echo "Generating $files files, $megabytes MB, in $work/tree"
 rm -rf tree
@@ -78,10 +63,10 @@ printf '%-20s %8s %10s %12s\n' "tar -czf" "$tarTime" "$tarKib" "$tarSize"
 printf '%-20s %8s %10s %12s\n' "bsdtar -czf" "$bsdtarTime" "$bsdtarKib" "$bsdtarSize"
 printf '%-20s %8s %10s %12s\n' "orvex-pack -z" "$packTime" "$packKib" "$packSize"
 echo
-echo "time, orvex-pack / tar -czf:     $(ratio "$packTime" "$tarTime")   (goal at most 1.10)"
-echo "size, orvex-pack / tar -czf:     $(ratio "$packSize" "$tarSize")   (goal at most 1.0000)"
-echo "time, orvex-pack / bsdtar -czf:  $(ratio "$packTime" "$bsdtarTime")"
-echo "size, orvex-pack / bsdtar -czf:  $(ratio "$packSize" "$bsdtarSize")"
+echo "time, orvex-pack / tar -czf:     $(ratio "$packTime" "$tarTime" 4)   (goal at most 1.10)"
+echo "size, orvex-pack / tar -czf:     $(ratio "$packSize" "$tarSize" 4)   (goal at most 1.0000)"
+echo "time, orvex-pack / bsdtar -czf:  $(ratio "$packTime" "$bsdtarTime" 4)"
+echo "size, orvex-pack / bsdtar -czf:  $(ratio "$packSize" "$bsdtarSize" 4)"
 
 if [ -z "$keep" ]; then
     rm -rf "$work"

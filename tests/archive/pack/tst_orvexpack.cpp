@@ -1,4 +1,5 @@
 #include "archive/treefixtures.h"
+#include "processrunner.h"
 #include "tar.h"
 
 #include <QDir>
@@ -38,26 +39,11 @@ const char usageText[] =
         "\n"
         "Exit status: 0 on success, 1 when packing failed, 2 for a wrong command line.\n";
 
-struct Outcome
+// The packer runs in this process's environment, and for a minute at the most.
+ProcessResult runPack(const QStringList &arguments, const QString &workingDirectory = QString())
 {
-    bool finished = false;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Outcome runPack(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    Outcome outcome;
-    outcome.finished = process.waitForFinished(60000);
-    outcome.status = process.exitStatus();
-    outcome.exitCode = process.exitCode();
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return runProgram(program, arguments, QProcessEnvironment::systemEnvironment(),
+                      workingDirectory, 60000);
 }
 
 mode_t modeOf(const QString &path)
@@ -160,18 +146,18 @@ void tst_OrvexPack::help_data()
 void tst_OrvexPack::help()
 {
     QFETCH(QStringList, arguments);
-    const Outcome outcome = runPack(arguments);
+    const ProcessResult outcome = runPack(arguments);
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 0);
-    QCOMPARE(outcome.out, QByteArray(usageText));
-    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.standardOutput, QByteArray(usageText));
+    QCOMPARE(outcome.standardError, QByteArray());
 }
 
 void tst_OrvexPack::version()
 {
-    const Outcome outcome = runPack({QStringLiteral("--version")});
+    const ProcessResult outcome = runPack({QStringLiteral("--version")});
     QCOMPARE(outcome.exitCode, 0);
-    QCOMPARE(outcome.out, QByteArray("orvex-pack (Tavrin Orvex) " ORVEX_VERSION "\n"));
+    QCOMPARE(outcome.standardOutput, QByteArray("orvex-pack (Tavrin Orvex) " ORVEX_VERSION "\n"));
 }
 
 void tst_OrvexPack::usageErrors_data()
@@ -206,15 +192,12 @@ void tst_OrvexPack::usageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, message);
-    const QString saved = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir->path()));
-    const Outcome outcome = runPack(arguments);
-    QDir::setCurrent(saved);
+    const ProcessResult outcome = runPack(arguments, dir->path());
     QVERIFY(outcome.finished);
-    QCOMPARE(outcome.status, QProcess::NormalExit);
+    QCOMPARE(outcome.exitStatus, QProcess::NormalExit);
     QCOMPARE(outcome.exitCode, 2);
-    QCOMPARE(outcome.out, QByteArray());
-    QCOMPARE(outcome.err,
+    QCOMPARE(outcome.standardOutput, QByteArray());
+    QCOMPARE(outcome.standardError,
              "orvex-pack: " + message + "\nTry 'orvex-pack --help' for more information.\n");
     QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
@@ -238,13 +221,14 @@ void tst_OrvexPack::packsTree()
     QVERIFY(buildTree(tree));
     const QString archive = path(QStringLiteral("suite.tgz"));
     // A trailing slash on the directory changes nothing about the names.
-    const Outcome outcome = runPack(options + QStringList {archive, tree + QLatin1Char('/')});
+    const ProcessResult outcome = runPack(options + QStringList {archive, tree + QLatin1Char('/')});
     QVERIFY(outcome.finished);
-    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.standardError, QByteArray());
     QCOMPARE(outcome.exitCode, 0);
     const QStringList names {QStringLiteral("bin/tool"), QStringLiteral("doc/README"),
                              QStringLiteral("lib/link")};
-    QCOMPARE(lines(outcome.out), options.contains(QLatin1String("-zv")) ? names : QStringList());
+    QCOMPARE(lines(outcome.standardOutput),
+             options.contains(QLatin1String("-zv")) ? names : QStringList());
     QCOMPARE(modeOf(archive), mode_t(0644));
     QCOMPARE(contents(archive).startsWith("\x1f\x8b"), compressed);
     QCOMPARE(tarListing(archive), names);
@@ -263,12 +247,12 @@ void tst_OrvexPack::verboseLines()
 {
     const QString tree = path(QStringLiteral("tree"));
     QVERIFY(buildTree(tree));
-    const Outcome outcome =
+    const ProcessResult outcome =
             runPack({QStringLiteral("--verbose"), path(QStringLiteral("a.tar")), tree});
     QCOMPARE(outcome.exitCode, 0);
-    QCOMPARE(outcome.out, QByteArray("bin/tool\ndoc/README\nlib/link\n"));
+    QCOMPARE(outcome.standardOutput, QByteArray("bin/tool\ndoc/README\nlib/link\n"));
     // Not on a terminal: no progress bar.
-    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.standardError, QByteArray());
 }
 
 // After "--" an operand may begin with a dash.
@@ -276,14 +260,12 @@ void tst_OrvexPack::doubleDashEndsOptions()
 {
     const QString tree = path(QStringLiteral("-tree"));
     QVERIFY(buildTree(tree));
-    const QString saved = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir->path()));
-    const Outcome outcome = runPack({QStringLiteral("-z"), QStringLiteral("--"),
-                                     QStringLiteral("-v.tgz"), QStringLiteral("-tree")});
-    QDir::setCurrent(saved);
-    QCOMPARE(outcome.err, QByteArray());
+    const ProcessResult outcome = runPack({QStringLiteral("-z"), QStringLiteral("--"),
+                                           QStringLiteral("-v.tgz"), QStringLiteral("-tree")},
+                                          dir->path());
+    QCOMPARE(outcome.standardError, QByteArray());
     QCOMPARE(outcome.exitCode, 0);
-    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.standardOutput, QByteArray());
     QCOMPARE(tarListing(path(QStringLiteral("-v.tgz"))).size(), 3);
 }
 
@@ -315,9 +297,9 @@ void tst_OrvexPack::selfExtracting()
     QVERIFY(buildTree(tree));
     const QString stub = QStringLiteral(ORVEX_STUB_PROGRAM);
     const QString output = path(QStringLiteral("suite.run"));
-    const Outcome outcome =
+    const ProcessResult outcome =
             runPack({QStringLiteral("-z"), QStringLiteral("--stub"), stub, output, tree});
-    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(outcome.standardError, QByteArray());
     QCOMPARE(outcome.exitCode, 0);
     QCOMPARE(modeOf(output), mode_t(0755));
     const qint64 stubSize = QFileInfo(stub).size();
@@ -338,10 +320,11 @@ void tst_OrvexPack::failureKeepsOldArchive()
     const QString archive = path(QStringLiteral("suite.tgz"));
     QVERIFY(writeFile(archive, "the previous archive", 0644));
     const QString stub = path(QStringLiteral("missing-stub"));
-    const Outcome outcome = runPack({QStringLiteral("-s"), stub, archive, tree});
+    const ProcessResult outcome = runPack({QStringLiteral("-s"), stub, archive, tree});
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.exitCode, 1);
-    QCOMPARE(outcome.err, "orvex-pack: Can't open \"" + encoded(stub) + "\" for reading.\n");
+    QCOMPARE(outcome.standardError,
+             "orvex-pack: Can't open \"" + encoded(stub) + "\" for reading.\n");
     QCOMPARE(contents(archive), QByteArray("the previous archive"));
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden),
              QStringList {QStringLiteral("suite.tgz")});
@@ -351,9 +334,10 @@ void tst_OrvexPack::notADirectory()
 {
     QVERIFY(writeFile(path(QStringLiteral("file")), "f"));
     for (const QString &operand : {path(QStringLiteral("file")), path(QStringLiteral("none"))}) {
-        const Outcome outcome = runPack({path(QStringLiteral("a.tgz")), operand});
+        const ProcessResult outcome = runPack({path(QStringLiteral("a.tgz")), operand});
         QCOMPARE(outcome.exitCode, 1);
-        QCOMPARE(outcome.err, "orvex-pack: \"" + encoded(operand) + "\" is not a directory.\n");
+        QCOMPARE(outcome.standardError,
+                 "orvex-pack: \"" + encoded(operand) + "\" is not a directory.\n");
         QVERIFY(!entryExists(path(QStringLiteral("a.tgz"))));
     }
 }
