@@ -286,6 +286,9 @@ int main(int argc, char *argv[])
     bar.draw();
     const bool packed = packer.createArchive(writePath, sources, gzip, stub);
     activePacker = nullptr;
+    // An empty tree reports no progress; a finished packing shows a full bar all the same.
+    if (packed)
+        bar.setPercent(100);
     bar.finish();
 
     bool renamed = false;
