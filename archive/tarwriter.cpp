@@ -385,6 +385,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                 abandoned = true;
                 break;
             }
+            la_int64_t stored = 0;
             for (;;) {
                 // A large file is as good a place to notice a cancel as the next file.
                 if (cancelRequested) {
@@ -413,10 +414,25 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                     abandoned = true;
                     break;
                 }
+                stored += written;
                 // The entry holds the size the file had when it was looked at; what it has
                 // grown by since is not stored.
                 if (written < got)
                     break;
+            }
+            // Fewer bytes than the size promised (a file that shrank meanwhile, or one of the
+            // kernel's files, whose size is nominal) would be padded with zeros into a copy that
+            // looks whole.
+            const la_int64_t size = archive_entry_size(entry);
+            if (ok && stored < size) {
+                emit error(tr("Failed to read \"%1\": %2.")
+                                   .arg(entrySource,
+                                        tr("only %1 of %2 bytes could be read")
+                                                .arg(stored)
+                                                .arg(size)));
+                ok = false;
+                abandoned = true;
+                break;
             }
         }
         if (stopped)

@@ -170,6 +170,7 @@ private Q_SLOTS:
     void headerWriteFailure();
     void unwritableArchiveKeepsItsContents();
     void unreadableSource();
+    void sourceShorterThanItsSize();
     void completionFailures_data();
     void completionFailures();
     void listFilesOrderAndExclusions();
@@ -787,6 +788,27 @@ void tst_TarWriter::unreadableSource()
     QVERIFY(ran);
     QCOMPARE(errors,
              QStringList {QStringLiteral("Failed to read \"%1\": Permission denied.").arg(source)});
+}
+
+// The kernel's attribute files claim a page and hold a line: what cannot be read is an error,
+// not a run of zeros in a copy that looks whole.
+void tst_TarWriter::sourceShorterThanItsSize()
+{
+    const QString source = QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled");
+    const qint64 size = QFileInfo(source).size();
+    const qint64 readable = contents(source).size();
+    if (size <= readable || readable == 0)
+        QSKIP("Needs a file of sysfs that is shorter than its size");
+    Tar tar(nullptr);
+    Spies spies(&tar);
+    const QString archive = path(QStringLiteral("a.tar"));
+    QVERIFY(!tar.createArchive(archive, {{source, QStringLiteral("enabled")}}, false, QString()));
+    QCOMPARE(
+            texts(spies.error),
+            QStringList {QStringLiteral("Failed to read \"%1\": only %2 of %3 bytes could be read.")
+                                 .arg(source)
+                                 .arg(readable)
+                                 .arg(size)});
 }
 
 void tst_TarWriter::completionFailures_data()
