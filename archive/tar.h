@@ -71,7 +71,8 @@ public:
     bool writeSelfExtractingHeader(int fd, const QString &stub);
     // The files and symbolic links below directory, as paths that start with it, in the order of
     // the toolkit's case-insensitive listing; a link to a directory is listed, not entered.
-    // Hidden names, broken links and special files are left out. Empty after cancelled().
+    // Hidden names, broken links and special files are left out. A directory that cannot be
+    // read is reported and the walk goes on. Empty after cancelled().
     QStringList listFiles(const QString &directory);
 
 public Q_SLOTS:
@@ -92,6 +93,8 @@ private:
     using DirectoryId = std::pair<dev_t, ino_t>;
 
     int countFiles(const QString &directory, std::vector<DirectoryId> &ancestors);
+    // Appends to files; false once cancelled() has been emitted.
+    bool listFiles(const QString &directory, QStringList &files);
     bool copyTree(const QString &source, const QString &destination, int total, int *counter,
                   std::vector<DirectoryId> &ancestors, bool topLevel);
 

@@ -77,6 +77,11 @@ public:
     }
 
     void refuse() { refused = true; }
+    // Whether a write or the end of the stream failed. libarchive does not pass on what the
+    // output's close returns, so the end of a compressed archive, which is written there, has
+    // to be asked for here.
+    bool failed() const { return failure != 0; }
+    int failureCode() const { return failure; }
 
     static int open(archive *writer, void *data)
     {
@@ -100,6 +105,7 @@ public:
         }
         if (!self->compress) {
             if (!writeAll(self->fd, static_cast<const char *>(buffer), size)) {
+                self->failure = errno;
                 archive_set_error(writer, errno, "Write error");
                 return -1;
             }
@@ -131,11 +137,13 @@ private:
             stream.avail_out = sizeof output;
             const int result = deflate(&stream, flush);
             if (result == Z_STREAM_ERROR) {
+                failure = EINVAL;
                 archive_set_error(writer, EINVAL, "Compression failed");
                 return false;
             }
             const size_t produced = sizeof output - stream.avail_out;
             if (produced > 0 && !writeAll(fd, output, produced)) {
+                failure = errno;
                 archive_set_error(writer, errno, "Write error");
                 return false;
             }
@@ -148,6 +156,7 @@ private:
     const int fd;
     const bool compress;
     bool refused = false;
+    int failure = 0;
     z_stream stream {};
     bool initialized = false;
     char output[64 * 1024];
@@ -185,6 +194,12 @@ bool Tar::writeSelfExtractingHeader(int fd, const QString &stub)
         }
         if (got == 0)
             break;
+        // More bytes than the stub's size: it grows while it is read, or it is no file at all
+        // (a device such as /dev/zero would be copied without end).
+        if (copied + quint64(got) > size) {
+            emit error(tr("Error reading from \"%1\".").arg(stub));
+            return false;
+        }
         // A record must lie whole inside the stub; magic bytes in the last eight bytes of the
         // file are no record.
         for (ssize_t at = 0; !patched && at + markerSize <= got; at += markerSize) {
@@ -221,6 +236,19 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     }
     const bool selfExtracting = !stub.isNull();
     const mode_t mode = selfExtracting ? 0755 : 0644;
+    // A stub that cannot be read is found out before the archive's file is touched.
+    if (selfExtracting) {
+        FileDescriptor probe(::open(QFile::encodeName(stub).constData(), O_RDONLY | O_CLOEXEC));
+        struct stat info;
+        if (!probe.isOpen()) {
+            emit error(tr("Can't open \"%1\" for reading.").arg(stub));
+            return false;
+        }
+        if (::fstat(probe.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            emit error(tr("Error reading from \"%1\".").arg(stub));
+            return false;
+        }
+    }
     // Not truncated on opening: first it has to be clear that the file may be replaced.
     FileDescriptor file(::open(QFile::encodeName(archivePath).constData(),
                                O_WRONLY | O_CREAT | O_CLOEXEC, mode));
@@ -309,6 +337,13 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
         const QByteArray encodedName = QFile::encodeName(name);
 
         emit status(tr("Adding %1...").arg(QFileInfo(path).fileName()));
+        // An entry without a name cannot be extracted, and everything below a directory stored
+        // so would get an absolute name.
+        if (ok && name.isEmpty()) {
+            emit error(tr("Failed to add \"%1\": %2.")
+                               .arg(path, tr("the name in the archive is empty")));
+            ok = false;
+        }
 
         ArchiveReader disk(archive_read_disk_new());
         archive_read_disk_set_standard_lookup(disk.get());
@@ -447,10 +482,16 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     // fail like any write; so can closing a file on a network file system.
     if (abandoned)
         output.refuse();
-    const bool closed = archive_write_close(writer.get()) == ARCHIVE_OK;
-    if (ok && !closed)
+    const bool writerClosed = archive_write_close(writer.get()) == ARCHIVE_OK;
+    const bool closed = writerClosed && !output.failed();
+    if (ok && !writerClosed)
         emit error(tr("Failed to complete \"%1\": %2.")
                            .arg(archivePath, errorWithReason(writer.get())));
+    else if (ok && !closed)
+        emit error(tr("Failed to complete \"%1\": %2.")
+                           .arg(archivePath,
+                                QStringLiteral("Write error: ") +
+                                        systemErrorText(output.failureCode())));
     writer.reset();
     const bool fileClosed = file.close();
     const int closeError = errno;
@@ -463,20 +504,38 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
 QStringList Tar::listFiles(const QString &directory)
 {
     QStringList files;
+    if (!listFiles(directory, files))
+        return QStringList();
+    // The walk looks for a cancel before each entry; one that came after the last is no less
+    // a cancel.
+    if (cancelRequested) {
+        emit cancelled();
+        return QStringList();
+    }
+    return files;
+}
+
+bool Tar::listFiles(const QString &directory, QStringList &files)
+{
+    // The toolkit's listing of a directory it cannot read is just empty; a packing that left
+    // out a directory without a word would be taken for complete.
+    if (::access(QFile::encodeName(directory).constData(), R_OK | X_OK) != 0) {
+        emit error(tr("Can't read directory \"%1\".").arg(directory));
+        return true;
+    }
     const QFileInfoList entries = listing(directory);
     for (const QFileInfo &info : entries) {
         if (cancelRequested) {
             emit cancelled();
-            return QStringList();
+            return false;
         }
         if (isDotOrDotDot(info.fileName()))
             continue;
         const QString path = directory + QLatin1Char('/') + info.fileName();
-        if (!info.isDir() || info.isSymLink()) {
+        if (!info.isDir() || info.isSymLink())
             files.append(path);
-            continue;
-        }
-        files.append(listFiles(path));
+        else if (!listFiles(path, files))
+            return false;
     }
-    return files;
+    return true;
 }

@@ -17,8 +17,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -152,14 +154,35 @@ private:
     QElapsedTimer sinceDrawn;
 };
 
-// Where the archive is written: a symbolic link at the archive's path is written through, as
-// a writer of the link's target would expect.
+// Where the archive is written. A symbolic link at the archive's path is written through, as a
+// writer of the link's target would expect; but, as the kernel does for links it protects, not
+// a link of somebody else's in a directory where anybody may make links (/tmp): that one is
+// replaced, so that nobody can lead the packer to overwrite a file of their choosing. A link
+// that leads nowhere resolvable (/dev/stdout on a pipe) is left to open() to follow.
 QString resolvedArchivePath(const QString &archive)
 {
-    const QFileInfo info(archive);
-    if (info.isSymLink() && info.exists())
-        return info.canonicalFilePath();
-    return archive;
+    const QByteArray encoded = QFile::encodeName(archive);
+    struct stat link;
+    if (::lstat(encoded.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return archive;
+    struct stat directory;
+    const QByteArray parent = QFile::encodeName(QFileInfo(archive).absolutePath());
+    const bool shared = ::stat(parent.constData(), &directory) == 0 &&
+            (directory.st_mode & S_ISVTX) && (directory.st_mode & S_IWOTH);
+    if (shared && link.st_uid != ::geteuid() && link.st_uid != directory.st_uid)
+        return archive;
+    const QString canonical = QFileInfo(archive).canonicalFilePath();
+    return canonical.isEmpty() ? archive : canonical;
+}
+
+// Whether the path names a regular file or nothing yet: those are written under a temporary
+// name and renamed. Anything else (a device, a pipe) is written directly.
+bool replaceable(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT;
+    return S_ISREG(info.st_mode);
 }
 
 } // namespace
@@ -212,22 +235,40 @@ int main(int argc, char *argv[])
     }
 
     Tar packer(nullptr);
-    struct sigaction action
-    { };
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    activePacker = &packer;
-    // From here on an interrupt, or a reader of -v's lines going away, stops the packing and
-    // lets it clean up, so no temporary file is left behind.
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
-        ::sigaction(signalNumber, &action, nullptr);
+    // Filled in once the file that is written is known: the messages name that file, which
+    // is a temporary one beside the archive.
+    QString writePath;
+    int failures = 0;
+    ProgressBar *activeBar = nullptr;
+    QObject::connect(&packer, &Tar::error, [&](QString text) {
+        if (activeBar)
+            activeBar->clear();
+        if (!writePath.isEmpty() && writePath != archive)
+            text.replace(writePath, archive);
+        printError(text);
+        ++failures;
+    });
 
-    ArchiveSources sources;
+    // From here on an interrupt, or a reader of -v's lines going away, stops the packing and
+    // lets it clean up, so no temporary file is left behind. A signal that was ignored when the
+    // program started (nohup, a background job of a shell) stays ignored.
+    activePacker = &packer;
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction current;
+        if (::sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action = {};
+        action.sa_handler = requestStop;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+
     // An older archive inside the tree is about to be replaced; packing it into its successor
     // would be of no use to anyone.
     const QString target = resolvedArchivePath(archive);
     const QString oldArchive = QFileInfo(target).canonicalFilePath();
     const QString oldArchiveName = QFileInfo(oldArchive).fileName();
+    ArchiveSources sources;
     for (const QString &file : packer.listFiles(directory)) {
         // The name is compared first: resolving every path of a large tree costs more than
         // packing its small files.
@@ -238,18 +279,23 @@ int main(int argc, char *argv[])
         }
         sources.append({file, file.mid(directory.size() + 1)});
     }
+    // A tree that could not be read whole would make an archive that only looks complete.
+    if (failures > 0 && caughtSignal == 0) {
+        printError(QStringLiteral("\"%1\" was not written.").arg(archive));
+        return 1;
+    }
 
     // A regular file (or a new one) is written under a temporary name beside it and renamed
     // when complete, so that nobody ever sees half an archive under the final name and a failed
-    // run leaves an older archive alone. Anything else (a device, a pipe) is written directly.
-    const QFileInfo targetInfo(target);
+    // run leaves an older archive alone. The temporary name is short, so that it fits wherever
+    // the archive's own name does.
     std::unique_ptr<QTemporaryFile> temporary;
-    QString writePath = target;
-    if (!targetInfo.exists() || targetInfo.isFile()) {
-        temporary =
-                std::make_unique<QTemporaryFile>(targetInfo.absolutePath() + QStringLiteral("/.") +
-                                                 targetInfo.fileName() + QStringLiteral(".XXXXXX"));
+    writePath = target;
+    if (replaceable(target)) {
+        temporary = std::make_unique<QTemporaryFile>(QFileInfo(target).absolutePath() +
+                                                     QStringLiteral("/.orvex-pack-XXXXXX"));
         if (!temporary->open()) {
+            activePacker = nullptr;
             printError(QStringLiteral("Can't open \"%1\" for writing.").arg(archive));
             return 1;
         }
@@ -258,11 +304,12 @@ int main(int argc, char *argv[])
     }
 
     ProgressBar bar(sources.size());
-    int failures = 0;
+    activeBar = &bar;
     int next = 0;
     QObject::connect(&packer, &Tar::status, [&](const QString &) {
-        // One status line per source, in order: it names the source about to be added.
-        if (next >= sources.size())
+        // One status line per source, in order: it names the source about to be added. After
+        // a failure nothing more is added, and nothing more is announced.
+        if (next >= sources.size() || failures > 0)
             return;
         const QString &name = sources.at(next).second;
         ++next;
@@ -274,22 +321,26 @@ int main(int argc, char *argv[])
         bar.setFile(next, name);
     });
     QObject::connect(&packer, &Tar::progress, [&](int percent) { bar.setPercent(percent); });
-    QObject::connect(&packer, &Tar::error, [&](QString text) {
-        bar.clear();
-        // The messages name the file actually written, which is the temporary one.
-        if (writePath != archive)
-            text.replace(writePath, archive);
-        printError(text);
-        ++failures;
-    });
 
     bar.draw();
-    const bool packed = packer.createArchive(writePath, sources, gzip, stub);
+    bool packed = packer.createArchive(writePath, sources, gzip, stub);
     activePacker = nullptr;
+    // The archive's contents reach the disk before its name does: after a crash the name
+    // holds either the old archive or the whole new one.
+    if (packed && temporary) {
+        const int fd = ::open(QFile::encodeName(writePath).constData(), O_RDONLY | O_CLOEXEC);
+        packed = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!packed)
+            printError(QStringLiteral("Can't write \"%1\" to disk: %2.")
+                               .arg(archive, QString::fromLocal8Bit(std::strerror(errno))));
+    }
     // An empty tree reports no progress; a finished packing shows a full bar all the same.
     if (packed)
         bar.setPercent(100);
     bar.finish();
+    activeBar = nullptr;
 
     bool renamed = false;
     if (packed && temporary) {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -102,24 +103,20 @@ QByteArray littleEndian(quint64 value)
     return bytes;
 }
 
-// Runs work as a user who owns none of the test's files: as root, in a child that has become
-// "nobody"; otherwise as this user, whom the file modes already keep out. The texts that work
-// returns are handed back through a pipe.
-QStringList runUnprivileged(const std::function<QStringList()> &work, bool *ran)
+// Runs work in a child process, after prepare (which says whether it succeeded), and hands back
+// the texts that work returns through a pipe. For what would change this process for good: its
+// user, its limits.
+QStringList runInChild(const std::function<bool()> &prepare,
+                       const std::function<QStringList()> &work, bool *ran)
 {
     *ran = false;
-    if (::getuid() != 0) {
-        *ran = true;
-        return work();
-    }
-    const passwd *nobody = ::getpwnam("nobody");
     int channel[2];
-    if (!nobody || ::pipe(channel) != 0)
+    if (::pipe(channel) != 0)
         return {};
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(channel[0]);
-        if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
+        if (!prepare())
             ::_exit(1);
         const QByteArray result = work().join(QLatin1Char('\n')).toUtf8();
         const bool written =
@@ -137,6 +134,30 @@ QStringList runUnprivileged(const std::function<QStringList()> &work, bool *ran)
     *ran = child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
             WEXITSTATUS(status) == 0;
     return QString::fromUtf8(result).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Runs work as a user who owns none of the test's files: as root, in a child that has become
+// "nobody"; otherwise as this user, whom the file modes already keep out.
+QStringList runUnprivileged(const std::function<QStringList()> &work, bool *ran)
+{
+    if (::getuid() != 0) {
+        *ran = true;
+        return work();
+    }
+    const passwd *nobody = ::getpwnam("nobody");
+    if (!nobody) {
+        *ran = false;
+        return {};
+    }
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    return runInChild([uid, gid] { return ::setgid(gid) == 0 && ::setuid(uid) == 0; }, work, ran);
+}
+
+// Makes directory unreadable for runUnprivileged(): another owner's 0700 as root, 0000 else.
+bool lockDirectory(const QString &directory)
+{
+    return ::chmod(encoded(directory).constData(), ::getuid() == 0 ? 0700 : 0) == 0;
 }
 
 } // namespace
@@ -173,8 +194,13 @@ private Q_SLOTS:
     void sourceShorterThanItsSize();
     void completionFailures_data();
     void completionFailures();
+    void finalFlushFailure();
+    void unusableStubLeavesArchiveAlone_data();
+    void unusableStubLeavesArchiveAlone();
     void listFilesOrderAndExclusions();
     void listFilesCancelled();
+    void listFilesUnreadableDirectory();
+    void listFilesCancelledInsideWalk();
     void containsSourceCases_data();
     void containsSourceCases();
 
@@ -628,6 +654,8 @@ void tst_TarWriter::cancelDuringLargeFile()
     const bool written = tar.createArchive(path(QStringLiteral("a.tgz")), sources, true, QString());
     canceller.join();
     QVERIFY(!written);
+    // Neither the rest of the file nor the zeros that would complete its entry were written.
+    QVERIFY(QFileInfo(path(QStringLiteral("a.tgz"))).size() < (1 << 20));
     QCOMPARE(spies.cancelled.size(), 1);
     QCOMPARE(spies.error.size(), 0);
     QCOMPARE(progressValues(spies.progress), percentages({50}));
@@ -669,6 +697,10 @@ void tst_TarWriter::failures_data()
             << QStringLiteral("Failed to add \"%1/socket\": %1/socket: pax format cannot archive "
                               "sockets.")
             << QByteArray();
+    QTest::newRow("empty name")
+            << QStringLiteral("%1/out") << QString() << QStringLiteral("%1/file")
+            << QStringLiteral("Failed to add \"%1/file\": the name in the archive is empty.")
+            << QByteArray();
     QTest::newRow("archive inside a directory source")
             << QStringLiteral("%1/tree/out.tar") << QString() << QStringLiteral("%1/tree")
             << QStringLiteral("Failed to add \"%1/tree/out.tar\": Can't add archive to itself.")
@@ -699,13 +731,15 @@ void tst_TarWriter::failures()
     Tar tar(nullptr);
     Spies spies(&tar);
     const QString archivePath = archive.arg(root);
-    const bool made = tar.createArchive(archivePath, {{source.arg(root), QString()}}, false,
+    const QString name =
+            QTest::currentDataTag() == QByteArray("empty name") ? QLatin1String("") : QString();
+    const bool made = tar.createArchive(archivePath, {{source.arg(root), name}}, false,
                                         stub.isNull() ? QString() : stub.arg(root));
     ::close(listener);
     QVERIFY(!made);
     QString expected = text.arg(root);
     // The entry's name in the archive is its path without the leading "/".
-    if (expected.startsWith(QLatin1String("Failed to add")))
+    if (expected.startsWith(QLatin1String("Failed to add")) && name.isNull())
         expected = text.arg(root.mid(1));
     QCOMPARE(texts(spies.error), QStringList {expected});
     QCOMPARE(spies.cancelled.size(), 0);
@@ -847,6 +881,82 @@ void tst_TarWriter::completionFailures()
     QCOMPARE(modeOf(QStringLiteral("/dev/full")), mode_t(0666));
 }
 
+// The end of a compressed archive is written when the writer is closed; a disk that fills just
+// then fails the archive (here, a file-size limit four bytes short of the whole).
+void tst_TarWriter::finalFlushFailure()
+{
+    ArchiveSources sources;
+    for (const char *name : {"one", "two", "three"}) {
+        QVERIFY(writeFile(path(QLatin1String(name)), QByteArray(5000, name[0])));
+        sources.append({path(QLatin1String(name)), QLatin1String(name)});
+    }
+    Tar tar(nullptr);
+    QVERIFY(tar.createArchive(path(QStringLiteral("whole.tgz")), sources, true, QString()));
+    const qint64 whole = QFileInfo(path(QStringLiteral("whole.tgz"))).size();
+    const QString archive = path(QStringLiteral("cut.tgz"));
+    bool ran = false;
+    const QStringList errors = runInChild(
+            [whole] {
+                const rlimit limit {rlim_t(whole - 4), rlim_t(whole - 4)};
+                return ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR &&
+                        ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+            },
+            [&] {
+                Tar limited(nullptr);
+                QStringList texts;
+                QObject::connect(&limited, &Tar::error, [&texts](const QString &t) { texts << t; });
+                if (limited.createArchive(archive, sources, true, QString()))
+                    texts << QStringLiteral("reported as written");
+                return texts;
+            },
+            &ran);
+    QVERIFY(ran);
+    QCOMPARE(errors,
+             QStringList {QStringLiteral("Failed to complete \"%1\": Write error: File too large.")
+                                  .arg(archive)});
+    QCOMPARE(QFileInfo(archive).size(), whole - 4);
+}
+
+void tst_TarWriter::unusableStubLeavesArchiveAlone_data()
+{
+    QTest::addColumn<QString>("stub");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("missing") << QStringLiteral("%1/nostub")
+                             << QStringLiteral("Can't open \"%1/nostub\" for reading.");
+    QTest::newRow("a directory") << QStringLiteral("%1")
+                                 << QStringLiteral("Error reading from \"%1\".");
+    QTest::newRow("a device without end")
+            << QStringLiteral("/dev/zero") << QStringLiteral("Error reading from \"/dev/zero\".");
+}
+
+// A stub that cannot serve is found out before the archive's file is touched: an older archive
+// keeps its contents, a new one is not made.
+void tst_TarWriter::unusableStubLeavesArchiveAlone()
+{
+    QFETCH(QString, stub);
+    QFETCH(QString, text);
+    stub = stub.arg(dir->path());
+    text = text.arg(dir->path());
+    QVERIFY(writeFile(path(QStringLiteral("file")), "f"));
+    const QString old = path(QStringLiteral("old.run"));
+    QVERIFY(writeFile(old, "the previous archive"));
+    Tar tar(nullptr);
+    Spies spies(&tar);
+    const ArchiveSources sources {{path(QStringLiteral("file")), QStringLiteral("file")}};
+    QVERIFY(!tar.createArchive(old, sources, true, stub));
+    QVERIFY(!tar.createArchive(path(QStringLiteral("new.run")), sources, true, stub));
+    QCOMPARE(texts(spies.error), QStringList({text, text}));
+    QCOMPARE(contents(old), QByteArray("the previous archive"));
+    QVERIFY(!entryExists(path(QStringLiteral("new.run"))));
+
+    // writeSelfExtractingHeader() on its own stops at the stub's size as well.
+    const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    QVERIFY(sink >= 0);
+    const bool copied = tar.writeSelfExtractingHeader(sink, stub);
+    ::close(sink);
+    QVERIFY(!copied);
+}
+
 void tst_TarWriter::listFilesOrderAndExclusions()
 {
     const QString root = dir->path();
@@ -883,6 +993,61 @@ void tst_TarWriter::listFilesCancelled()
     tar.cancel();
     QCOMPARE(tar.listFiles(dir->path()), QStringList());
     QCOMPARE(spies.cancelled.size(), 1);
+}
+
+// A directory that cannot be read is reported, not taken for empty; the rest is listed.
+void tst_TarWriter::listFilesUnreadableDirectory()
+{
+    const QString root = dir->path();
+    QVERIFY(::chmod(encoded(root).constData(), 0755) == 0);
+    QVERIFY(writeFile(root + QLatin1String("/a"), "a"));
+    QVERIFY(QDir().mkpath(root + QLatin1String("/locked")));
+    QVERIFY(writeFile(root + QLatin1String("/locked/hidden"), "h"));
+    QVERIFY(writeFile(root + QLatin1String("/z"), "z"));
+    QVERIFY(lockDirectory(root + QLatin1String("/locked")));
+    bool ran = false;
+    const QStringList result = runUnprivileged(
+            [&] {
+                Tar tar(nullptr);
+                QStringList lines;
+                QObject::connect(&tar, &Tar::error, [&lines](const QString &t) { lines << t; });
+                lines << tar.listFiles(root);
+                lines << tar.listFiles(root + QLatin1String("/missing"));
+                return lines;
+            },
+            &ran);
+    QVERIFY(::chmod(encoded(root + QLatin1String("/locked")).constData(), 0755) == 0);
+    QVERIFY(ran);
+    QCOMPARE(result,
+             QStringList({QStringLiteral("Can't read directory \"%1/locked\".").arg(root),
+                          root + QLatin1String("/a"), root + QLatin1String("/z"),
+                          QStringLiteral("Can't read directory \"%1/missing\".").arg(root)}));
+}
+
+// A cancel in the deepest directory of the walk, at its last entry, still makes the whole
+// listing empty, with one cancelled().
+void tst_TarWriter::listFilesCancelledInsideWalk()
+{
+    const QString root = dir->path();
+    QVERIFY(::chmod(encoded(root).constData(), 0755) == 0);
+    QVERIFY(writeFile(root + QLatin1String("/a"), "a"));
+    QVERIFY(QDir().mkpath(root + QLatin1String("/z/locked")));
+    QVERIFY(lockDirectory(root + QLatin1String("/z/locked")));
+    bool ran = false;
+    const QStringList result = runUnprivileged(
+            [&] {
+                Tar tar(nullptr);
+                int cancelled = 0;
+                QObject::connect(&tar, &Tar::error, &tar, &Tar::cancel);
+                QObject::connect(&tar, &Tar::cancelled, [&cancelled] { ++cancelled; });
+                const QStringList files = tar.listFiles(root);
+                return QStringList {QStringLiteral("files %1").arg(files.size()),
+                                    QStringLiteral("cancelled %1").arg(cancelled)};
+            },
+            &ran);
+    QVERIFY(::chmod(encoded(root + QLatin1String("/z/locked")).constData(), 0755) == 0);
+    QVERIFY(ran);
+    QCOMPARE(result, QStringList({QStringLiteral("files 0"), QStringLiteral("cancelled 1")}));
 }
 
 void tst_TarWriter::containsSourceCases_data()
