@@ -46,6 +46,39 @@ ProcessResult runPack(const QStringList &arguments, const QString &workingDirect
                       workingDirectory, 60000);
 }
 
+// Runs the packer as a user who owns none of the test's files: as root through setpriv(1) as
+// "nobody", otherwise as this user, whom the file modes keep out.
+ProcessResult runPackUnprivileged(const QStringList &arguments)
+{
+    if (::getuid() != 0)
+        return runPack(arguments);
+    return runProgram(
+            QStringLiteral("setpriv"),
+            QStringList {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                         QStringLiteral("--clear-groups"), QStringLiteral("--"), program} +
+                    arguments,
+            QProcessEnvironment::systemEnvironment(), QString(), 60000);
+}
+
+// Keeps a file or directory from runPackUnprivileged(): another owner's 0600/0700 as root,
+// no permissions at all otherwise.
+bool lockAway(const QString &path, bool directory)
+{
+    return ::chmod(encoded(path).constData(), ::getuid() == 0 ? (directory ? 0700 : 0600) : 0) == 0;
+}
+
+// The signal mask of a process as /proc shows it, for one line ("SigIgn", "SigCgt").
+quint64 signalMask(qint64 pid, const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().toULongLong(nullptr, 16);
+    return 0;
+}
+
 mode_t modeOf(const QString &path)
 {
     struct stat st;
@@ -109,6 +142,12 @@ private Q_SLOTS:
     void oldArchiveInsideTreeNotPacked();
     void writesThroughLink();
     void interrupted();
+    void ignoredHangupStaysIgnored();
+    void writesToPipe();
+    void unreadableDirectoryFails();
+    void verboseStopsAtFailure();
+    void foreignLinkInSharedDirectoryReplaced();
+    void longArchiveName();
     void demonstrationDistribution();
 
 private:
@@ -411,6 +450,133 @@ void tst_OrvexPack::interrupted()
     QCOMPARE(process.readAllStandardError(),
              "orvex-pack: interrupted; \"" + encoded(archive) + "\" was not written.\n");
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// A hang-up that was ignored when the packer started (nohup) stays ignored; an interrupt still
+// stops it.
+void tst_OrvexPack::ignoredHangupStaysIgnored()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(tree));
+    QVERIFY(writeFile(tree + QLatin1String("/a-first"), "first"));
+    const QByteArray huge = encoded(tree + QLatin1String("/b-huge"));
+    const int fd = ::open(huge.constData(), O_WRONLY | O_CREAT, 0644);
+    QVERIFY(fd >= 0);
+    QVERIFY(::ftruncate(fd, qint64(64) << 30) == 0);
+    ::close(fd);
+
+    QProcess process;
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous;
+    QVERIFY(::sigaction(SIGHUP, &ignore, &previous) == 0);
+    process.start(program, {QStringLiteral("-zv"), path(QStringLiteral("a.tgz")), tree});
+    const bool started = process.waitForStarted();
+    ::sigaction(SIGHUP, &previous, nullptr);
+    QVERIFY(started);
+    QByteArray out;
+    while (!out.contains("b-huge\n") && process.waitForReadyRead(30000))
+        out += process.readAllStandardOutput();
+    QVERIFY(out.contains("b-huge\n"));
+    const quint64 hangup = quint64(1) << (SIGHUP - 1);
+    const quint64 interrupt = quint64(1) << (SIGINT - 1);
+    QVERIFY(signalMask(process.processId(), "SigIgn") & hangup);
+    QVERIFY(!(signalMask(process.processId(), "SigCgt") & hangup));
+    QVERIFY(signalMask(process.processId(), "SigCgt") & interrupt);
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// /dev/stdout on a pipe is written to as it is, not replaced.
+void tst_OrvexPack::writesToPipe()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const ProcessResult outcome =
+            runPack({QStringLiteral("-z"), QStringLiteral("/dev/stdout"), tree});
+    QCOMPARE(outcome.standardError, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY(outcome.standardOutput.startsWith("\x1f\x8b"));
+    const QString copy = path(QStringLiteral("copy.tgz"));
+    QVERIFY(writeFile(copy, outcome.standardOutput));
+    QCOMPARE(tarListing(copy).size(), 3);
+}
+
+// A directory of the tree that cannot be read fails the packing instead of being left out, and
+// nothing is written.
+void tst_OrvexPack::unreadableDirectoryFails()
+{
+    QVERIFY(::chmod(encoded(dir->path()).constData(), 0777) == 0);
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    QVERIFY(lockAway(tree + QLatin1String("/doc"), true));
+    const QString archive = path(QStringLiteral("a.tgz"));
+    const ProcessResult outcome = runPackUnprivileged({QStringLiteral("-z"), archive, tree});
+    QVERIFY(::chmod(encoded(tree + QLatin1String("/doc")).constData(), 0755) == 0);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.standardError,
+             "orvex-pack: Can't read directory \"" + encoded(tree) + "/doc\".\norvex-pack: \"" +
+                     encoded(archive) + "\" was not written.\n");
+    QVERIFY(!entryExists(archive));
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// With -v, a name is printed as its file is added; after a failure nothing more is added and
+// nothing more is printed.
+void tst_OrvexPack::verboseStopsAtFailure()
+{
+    QVERIFY(::chmod(encoded(dir->path()).constData(), 0777) == 0);
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(tree));
+    for (const char *name : {"a", "b", "c", "d"})
+        QVERIFY(writeFile(tree + QLatin1Char('/') + QLatin1String(name), name));
+    QVERIFY(lockAway(tree + QLatin1String("/b"), false));
+    const QString archive = path(QStringLiteral("a.tar"));
+    const ProcessResult outcome = runPackUnprivileged({QStringLiteral("-v"), archive, tree});
+    QVERIFY(::chmod(encoded(tree + QLatin1String("/b")).constData(), 0644) == 0);
+    QCOMPARE(outcome.exitCode, 1);
+    QCOMPARE(outcome.standardOutput, QByteArray("a\nb\n"));
+    QCOMPARE(outcome.standardError,
+             "orvex-pack: Failed to read \"" + encoded(tree) + "/b\": Permission denied.\n");
+    QVERIFY(!entryExists(archive));
+}
+
+// In a directory where anybody may make links, somebody else's link at the archive's path is
+// replaced, never followed: the file it points at is not the packer's to overwrite.
+void tst_OrvexPack::foreignLinkInSharedDirectoryReplaced()
+{
+    if (::getuid() != 0)
+        QSKIP("Needs a link owned by another user, which only root can make");
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString shared = path(QStringLiteral("shared"));
+    QVERIFY(QDir().mkpath(shared));
+    QVERIFY(::chmod(encoded(shared).constData(), 01777) == 0);
+    const QString victim = path(QStringLiteral("victim"));
+    QVERIFY(writeFile(victim, "not yours"));
+    const QString archive = shared + QLatin1String("/suite.tar");
+    QVERIFY(QFile::link(victim, archive));
+    QVERIFY(::lchown(encoded(archive).constData(), 65534, 65534) == 0);
+    const ProcessResult outcome = runPack({archive, tree});
+    QCOMPARE(outcome.standardError, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(contents(victim), QByteArray("not yours"));
+    QVERIFY(!QFileInfo(archive).isSymLink());
+    QCOMPARE(tarListing(archive).size(), 3);
+}
+
+// The temporary name beside the archive fits wherever the archive's own name does.
+void tst_OrvexPack::longArchiveName()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(buildTree(tree));
+    const QString archive = path(QString(250, QLatin1Char('n')) + QLatin1String(".tgz"));
+    const ProcessResult outcome = runPack({QStringLiteral("-z"), archive, tree});
+    QCOMPARE(outcome.standardError, QByteArray());
+    QCOMPARE(outcome.exitCode, 0);
+    QCOMPARE(tarListing(archive).size(), 3);
 }
 
 // The demonstration distribution's payload, packed by orvex-pack, installs to the tree that
