@@ -9,6 +9,7 @@
 
 #include <archive.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <memory>
@@ -55,11 +56,23 @@ inline ssize_t readBlock(int fd, char *buffer, size_t size)
 }
 
 // Writes all of the buffer; a write may take part of it (a pipe, a signal), and only a write
-// that takes nothing is a failure.
-inline bool writeAll(int fd, const char *buffer, size_t size)
+// that takes nothing is a failure. A write that blocks (a pipe nobody reads) can only be left
+// through a signal: when stop is set by then, the write gives up with ECANCELED. (A signal
+// that comes between the look at stop and the write is not noticed until the write returns.)
+inline bool writeAll(int fd, const char *buffer, size_t size,
+                     const std::atomic<bool> *stop = nullptr)
 {
+    bool interrupted = false;
     for (size_t done = 0; done < size;) {
+        // Looked at only after a write that was cut short, which an interrupted write is: it
+        // fails, or returns the part it took. A cancel alone does not stop a write that works,
+        // so that an archive cancelled between files can still be completed.
+        if (interrupted && stop && stop->load()) {
+            errno = ECANCELED;
+            return false;
+        }
         const ssize_t put = ::write(fd, buffer + done, size - done);
+        interrupted = (put < 0 && errno == EINTR) || (put > 0 && size_t(put) < size - done);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)

@@ -67,7 +67,9 @@ bool sameFile(const struct stat &a, const struct stat &b)
 class ArchiveOutput
 {
 public:
-    ArchiveOutput(int fd, bool compress) : fd(fd), compress(compress) { }
+    ArchiveOutput(int fd, bool compress, const std::atomic<bool> *stop)
+        : fd(fd), compress(compress), stop(stop)
+    { }
     ArchiveOutput(const ArchiveOutput &) = delete;
     ArchiveOutput &operator=(const ArchiveOutput &) = delete;
     ~ArchiveOutput()
@@ -82,6 +84,8 @@ public:
     // to be asked for here.
     bool failed() const { return failure != 0; }
     int failureCode() const { return failure; }
+    // Whether a write blocked until a cancel and gave up then.
+    bool cancelledWrite() const { return failure == ECANCELED; }
 
     static int open(archive *writer, void *data)
     {
@@ -104,7 +108,7 @@ public:
             return -1;
         }
         if (!self->compress) {
-            if (!writeAll(self->fd, static_cast<const char *>(buffer), size)) {
+            if (!writeAll(self->fd, static_cast<const char *>(buffer), size, self->stop)) {
                 self->failure = errno;
                 archive_set_error(writer, errno, "Write error");
                 return -1;
@@ -142,7 +146,7 @@ private:
                 return false;
             }
             const size_t produced = sizeof output - stream.avail_out;
-            if (produced > 0 && !writeAll(fd, output, produced)) {
+            if (produced > 0 && !writeAll(fd, output, produced, stop)) {
                 failure = errno;
                 archive_set_error(writer, errno, "Write error");
                 return false;
@@ -155,6 +159,7 @@ private:
 
     const int fd;
     const bool compress;
+    const std::atomic<bool> *const stop;
     bool refused = false;
     int failure = 0;
     z_stream stream {};
@@ -208,8 +213,11 @@ bool Tar::writeSelfExtractingHeader(int fd, const QString &stub)
                 patched = true;
             }
         }
-        if (!writeAll(fd, buffer, size_t(got))) {
-            emit error(tr("Error writing self-extracting header."));
+        if (!writeAll(fd, buffer, size_t(got), &cancelRequested)) {
+            if (errno == ECANCELED)
+                emit cancelled();
+            else
+                emit error(tr("Error writing self-extracting header."));
             return false;
         }
         copied += quint64(got);
@@ -284,7 +292,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     // writer is told which file it writes, so that a source that is the archive itself is
     // refused instead of being read while it grows.
     // The output outlives the writer, whose freeing may still flush into it.
-    ArchiveOutput output(file.get(), gzip);
+    ArchiveOutput output(file.get(), gzip, &cancelRequested);
     ArchiveWriter writer(archive_write_new());
     bool opened = archive_write_set_format_pax(writer.get()) == ARCHIVE_OK;
     if (opened) {
@@ -402,9 +410,15 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
             // A warning means the entry was written with something lost on the way (a name that
             // is not valid in the local encoding is stored as raw bytes, for one).
             if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN) {
-                emit error(
-                        tr("Failed to add \"%1\": %2.")
-                                .arg(QFile::decodeName(storedName), errorWithReason(writer.get())));
+                // A write that blocked until a cancel is that cancel, not a failure.
+                if (output.cancelledWrite()) {
+                    emit cancelled();
+                    stopped = true;
+                } else {
+                    emit error(tr("Failed to add \"%1\": %2.")
+                                       .arg(QFile::decodeName(storedName),
+                                            errorWithReason(writer.get())));
+                }
                 ok = false;
                 break;
             }
@@ -442,9 +456,14 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                 }
                 const la_ssize_t written = archive_write_data(writer.get(), buffer, size_t(got));
                 if (written < 0) {
-                    emit error(tr("Failed to write \"%1\": %2.")
-                                       .arg(QFile::decodeName(storedName),
-                                            errorWithReason(writer.get())));
+                    if (output.cancelledWrite()) {
+                        emit cancelled();
+                        stopped = true;
+                    } else {
+                        emit error(tr("Failed to write \"%1\": %2.")
+                                           .arg(QFile::decodeName(storedName),
+                                                errorWithReason(writer.get())));
+                    }
                     ok = false;
                     abandoned = true;
                     break;
@@ -484,7 +503,9 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
         output.refuse();
     const bool writerClosed = archive_write_close(writer.get()) == ARCHIVE_OK;
     const bool closed = writerClosed && !output.failed();
-    if (ok && !writerClosed)
+    if (ok && !closed && output.cancelledWrite())
+        emit cancelled();
+    else if (ok && !writerClosed)
         emit error(tr("Failed to complete \"%1\": %2.")
                            .arg(archivePath, errorWithReason(writer.get())));
     else if (ok && !closed)

@@ -143,6 +143,7 @@ private Q_SLOTS:
     void writesThroughLink();
     void interrupted();
     void ignoredHangupStaysIgnored();
+    void interruptedWhileOutputBlocked();
     void writesToPipe();
     void unreadableDirectoryFails();
     void verboseStopsAtFailure();
@@ -487,6 +488,34 @@ void tst_OrvexPack::ignoredHangupStaysIgnored()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// Writing into a pipe that nobody reads blocks; an interrupt still ends the run.
+void tst_OrvexPack::interruptedWhileOutputBlocked()
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(tree));
+    // Far more than a pipe holds.
+    QVERIFY(writeFile(tree + QLatin1String("/big"), QByteArray(4 << 20, 'b')));
+    const QString fifo = path(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(encoded(fifo).constData(), 0600) == 0);
+    // Held open for reading, never read.
+    const int reader = ::open(encoded(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+
+    QProcess process;
+    process.start(program, {fifo, tree});
+    QVERIFY(process.waitForStarted());
+    const QString channel = QStringLiteral("/proc/%1/wchan").arg(process.processId());
+    // The kernel's name for the wait ("pipe_write", "anon_pipe_write") says where it blocks.
+    QTRY_VERIFY_WITH_TIMEOUT(contents(channel).endsWith("pipe_write"), 30000);
+    ::kill(pid_t(process.processId()), SIGINT);
+    const bool finished = process.waitForFinished(30000);
+    ::close(reader);
+    QVERIFY(finished);
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(process.readAllStandardError(),
+             "orvex-pack: interrupted; \"" + encoded(fifo) + "\" was not written.\n");
 }
 
 // /dev/stdout on a pipe is written to as it is, not replaced.
