@@ -154,22 +154,28 @@ private:
     QElapsedTimer sinceDrawn;
 };
 
-// Where the archive is written. A symbolic link at the archive's path is written through, as a
-// writer of the link's target would expect; but, as the kernel does for links it protects, not
-// a link of somebody else's in a directory where anybody may make links (/tmp): that one is
-// replaced, so that nobody can lead the packer to overwrite a file of their choosing. A link
-// that leads nowhere resolvable (/dev/stdout on a pipe) is left to open() to follow.
-QString resolvedArchivePath(const QString &archive)
+// Whether the archive's path is somebody else's symbolic link in a directory where anybody may
+// make links (/tmp). As the kernel does for the links it protects, such a link is never
+// followed: it is replaced, so that nobody can lead the packer to overwrite a file or a device
+// of their choosing.
+bool foreignLink(const QString &archive)
 {
-    const QByteArray encoded = QFile::encodeName(archive);
     struct stat link;
-    if (::lstat(encoded.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
-        return archive;
+    if (::lstat(QFile::encodeName(archive).constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return false;
     struct stat directory;
     const QByteArray parent = QFile::encodeName(QFileInfo(archive).absolutePath());
     const bool shared = ::stat(parent.constData(), &directory) == 0 &&
             (directory.st_mode & S_ISVTX) && (directory.st_mode & S_IWOTH);
-    if (shared && link.st_uid != ::geteuid() && link.st_uid != directory.st_uid)
+    return shared && link.st_uid != ::geteuid() && link.st_uid != directory.st_uid;
+}
+
+// Where the archive is written: a symbolic link at the archive's path is written through, as a
+// writer of the link's target would expect, unless it is a foreign one (above). A link that
+// leads nowhere resolvable (/dev/stdout on a pipe) is left to open() to follow.
+QString resolvedArchivePath(const QString &archive)
+{
+    if (foreignLink(archive) || !QFileInfo(archive).isSymLink())
         return archive;
     const QString canonical = QFileInfo(archive).canonicalFilePath();
     return canonical.isEmpty() ? archive : canonical;
@@ -291,7 +297,7 @@ int main(int argc, char *argv[])
     // the archive's own name does.
     std::unique_ptr<QTemporaryFile> temporary;
     writePath = target;
-    if (replaceable(target)) {
+    if (foreignLink(target) || replaceable(target)) {
         temporary = std::make_unique<QTemporaryFile>(QFileInfo(target).absolutePath() +
                                                      QStringLiteral("/.orvex-pack-XXXXXX"));
         if (!temporary->open()) {
