@@ -1,3 +1,4 @@
+#include "gzipwriter.h"
 #include "tar.h"
 #include "tar_p.h"
 
@@ -14,7 +15,6 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 using namespace TarInternal;
 
@@ -55,10 +55,8 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Where the archive writer's output goes: straight to the archive file, or through gzip first.
-// The gzip stream is zlib's deflate at the usual level 6, as gzip's default, but with zlib's
-// largest hash table: libarchive's own gzip filter uses the default table, whose archives come
-// out slightly larger than those of "tar -czf", and the larger table costs no time.
+// Where the archive writer's output goes: straight to the archive file, or through gzip first
+// (GzipWriter).
 //
 // Once refused, every further write fails at once. That is how an archive that has failed is
 // let go: closing the writer would otherwise pad an entry that stopped short with zeros up to
@@ -72,32 +70,21 @@ public:
     { }
     ArchiveOutput(const ArchiveOutput &) = delete;
     ArchiveOutput &operator=(const ArchiveOutput &) = delete;
-    ~ArchiveOutput()
-    {
-        if (initialized)
-            deflateEnd(&stream);
-    }
 
     void refuse() { refused = true; }
     // Whether a write or the end of the stream failed. libarchive does not pass on what the
     // output's close returns, so the end of a compressed archive, which is written there, has
     // to be asked for here.
-    bool failed() const { return failure != 0; }
-    int failureCode() const { return failure; }
+    bool failed() const { return failureCode() != 0; }
+    int failureCode() const { return failure ? failure : (gzip ? gzip->failure() : 0); }
     // Whether a write blocked until a cancel and gave up then.
-    bool cancelledWrite() const { return failure == ECANCELED; }
+    bool cancelledWrite() const { return failureCode() == ECANCELED; }
 
-    static int open(archive *writer, void *data)
+    static int open(archive *, void *data)
     {
         auto *self = static_cast<ArchiveOutput *>(data);
-        if (!self->compress)
-            return ARCHIVE_OK;
-        // A window of 15 bits plus 16 asks for the gzip header and trailer.
-        if (deflateInit2(&self->stream, 6, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
-            archive_set_error(writer, ENOMEM, "Can't initialize the compressor");
-            return ARCHIVE_FATAL;
-        }
-        self->initialized = true;
+        if (self->compress)
+            self->gzip = std::make_unique<GzipWriter>(self->fd, self->stop);
         return ARCHIVE_OK;
     }
     static la_ssize_t write(archive *writer, void *data, const void *buffer, size_t size)
@@ -107,64 +94,33 @@ public:
             archive_set_error(writer, ECANCELED, "Abandoned");
             return -1;
         }
-        if (!self->compress) {
-            if (!writeAll(self->fd, static_cast<const char *>(buffer), size, self->stop)) {
+        const char *bytes = static_cast<const char *>(buffer);
+        if (self->gzip ? !self->gzip->write(bytes, size)
+                       : !writeAll(self->fd, bytes, size, self->stop)) {
+            if (!self->gzip)
                 self->failure = errno;
-                archive_set_error(writer, errno, "Write error");
-                return -1;
-            }
-            return la_ssize_t(size);
-        }
-        self->stream.next_in = static_cast<Bytef *>(const_cast<void *>(buffer));
-        self->stream.avail_in = uInt(size);
-        if (!self->deflateInto(writer, Z_NO_FLUSH))
+            archive_set_error(writer, self->failureCode(), "Write error");
             return -1;
+        }
         return la_ssize_t(size);
     }
-    static int close(archive *writer, void *data)
+    static int close(archive *, void *data)
     {
         auto *self = static_cast<ArchiveOutput *>(data);
         if (self->refused)
             return ARCHIVE_FATAL;
-        if (!self->compress)
-            return ARCHIVE_OK;
-        self->stream.next_in = nullptr;
-        self->stream.avail_in = 0;
-        return self->deflateInto(writer, Z_FINISH) ? ARCHIVE_OK : ARCHIVE_FATAL;
+        if (self->gzip && !self->gzip->finish())
+            return ARCHIVE_FATAL;
+        return ARCHIVE_OK;
     }
 
 private:
-    bool deflateInto(archive *writer, int flush)
-    {
-        for (;;) {
-            stream.next_out = reinterpret_cast<Bytef *>(output);
-            stream.avail_out = sizeof output;
-            const int result = deflate(&stream, flush);
-            if (result == Z_STREAM_ERROR) {
-                failure = EINVAL;
-                archive_set_error(writer, EINVAL, "Compression failed");
-                return false;
-            }
-            const size_t produced = sizeof output - stream.avail_out;
-            if (produced > 0 && !writeAll(fd, output, produced, stop)) {
-                failure = errno;
-                archive_set_error(writer, errno, "Write error");
-                return false;
-            }
-            // Done when deflate had room to spare: everything it was given is in the output.
-            if (flush == Z_FINISH ? result == Z_STREAM_END : stream.avail_out != 0)
-                return true;
-        }
-    }
-
     const int fd;
     const bool compress;
     const std::atomic<bool> *const stop;
     bool refused = false;
     int failure = 0;
-    z_stream stream {};
-    bool initialized = false;
-    char output[64 * 1024];
+    std::unique_ptr<GzipWriter> gzip;
 };
 
 } // namespace
