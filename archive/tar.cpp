@@ -332,8 +332,6 @@ int Tar::countFiles(const QString &directory, std::vector<DirectoryId> &ancestor
             emit cancelled();
             return -1;
         }
-        if (isDotOrDotDot(info.fileName()))
-            continue;
         const QString path = directory + QLatin1Char('/') + info.fileName();
         if (!info.isDir()) {
             ++count;
@@ -388,8 +386,6 @@ bool Tar::copyTree(const QString &source, const QString &destination, int total,
             emit cancelled();
             return false;
         }
-        if (isDotOrDotDot(info.fileName()))
-            continue;
         const QString from = source + QLatin1Char('/') + info.fileName();
         const QString to = destination + QLatin1Char('/') + info.fileName();
         if (info.isDir()) {

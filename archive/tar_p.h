@@ -122,17 +122,14 @@ private:
     int fd;
 };
 
-// The toolkit's default listing: files and directories, links resolved, sorted by name without
-// regard to case; hidden names, broken links and special files are left out.
+// The toolkit's default listing without "." and "..": files and directories, links resolved,
+// sorted by name without regard to case; hidden names, broken links and special files are left
+// out.
 inline QFileInfoList listing(const QString &directory)
 {
-    return QDir(directory, QString(), QDir::Name | QDir::IgnoreCase, QDir::AllEntries)
+    return QDir(directory, QString(), QDir::Name | QDir::IgnoreCase,
+                QDir::AllEntries | QDir::NoDotAndDotDot)
             .entryInfoList();
-}
-
-inline bool isDotOrDotDot(const QString &name)
-{
-    return name == QLatin1String(".") || name == QLatin1String("..");
 }
 
 } // namespace TarInternal

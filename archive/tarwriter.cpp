@@ -201,14 +201,14 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     const bool selfExtracting = !stub.isNull();
     const mode_t mode = selfExtracting ? 0755 : 0644;
     // A stub that cannot be read is found out before the archive's file is touched.
+    struct stat stubInfo;
     if (selfExtracting) {
         FileDescriptor probe(::open(QFile::encodeName(stub).constData(), O_RDONLY | O_CLOEXEC));
-        struct stat info;
         if (!probe.isOpen()) {
             emit error(tr("Can't open \"%1\" for reading.").arg(stub));
             return false;
         }
-        if (::fstat(probe.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (::fstat(probe.get(), &stubInfo) != 0 || !S_ISREG(stubInfo.st_mode)) {
             emit error(tr("Error reading from \"%1\".").arg(stub));
             return false;
         }
@@ -219,9 +219,7 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
     struct stat target;
     bool usable = file.isOpen() && ::fstat(file.get(), &target) == 0;
     // Writing the archive over its own stub would destroy the stub before it is read.
-    struct stat stubInfo;
-    if (usable && selfExtracting && ::stat(QFile::encodeName(stub).constData(), &stubInfo) == 0 &&
-        sameFile(target, stubInfo))
+    if (usable && selfExtracting && sameFile(target, stubInfo))
         usable = false;
     if (!usable) {
         emit error(tr("Can't open \"%1\" for writing.").arg(archivePath));
@@ -280,6 +278,16 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
 
     bool ok = true;
     bool stopped = false;
+    // A write that blocked until a cancel is that cancel, not a failure.
+    const auto writeFailed = [&](const QString &text) {
+        if (output.cancelledWrite()) {
+            emit cancelled();
+            stopped = true;
+        } else {
+            emit error(text);
+        }
+        ok = false;
+    };
     // Set when an entry's data stops short: the archive is let go as it is (see ArchiveOutput).
     bool abandoned = false;
     char buffer[blockSize];
@@ -366,16 +374,9 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
             // A warning means the entry was written with something lost on the way (a name that
             // is not valid in the local encoding is stored as raw bytes, for one).
             if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN) {
-                // A write that blocked until a cancel is that cancel, not a failure.
-                if (output.cancelledWrite()) {
-                    emit cancelled();
-                    stopped = true;
-                } else {
-                    emit error(tr("Failed to add \"%1\": %2.")
-                                       .arg(QFile::decodeName(storedName),
-                                            errorWithReason(writer.get())));
-                }
-                ok = false;
+                writeFailed(
+                        tr("Failed to add \"%1\": %2.")
+                                .arg(QFile::decodeName(storedName), errorWithReason(writer.get())));
                 break;
             }
             if (!S_ISREG(archive_entry_mode(entry)) || archive_entry_size(entry) == 0)
@@ -412,15 +413,9 @@ bool Tar::createArchive(const QString &archivePath, const ArchiveSources &source
                 }
                 const la_ssize_t written = archive_write_data(writer.get(), buffer, size_t(got));
                 if (written < 0) {
-                    if (output.cancelledWrite()) {
-                        emit cancelled();
-                        stopped = true;
-                    } else {
-                        emit error(tr("Failed to write \"%1\": %2.")
-                                           .arg(QFile::decodeName(storedName),
-                                                errorWithReason(writer.get())));
-                    }
-                    ok = false;
+                    writeFailed(tr("Failed to write \"%1\": %2.")
+                                        .arg(QFile::decodeName(storedName),
+                                             errorWithReason(writer.get())));
                     abandoned = true;
                     break;
                 }
@@ -506,8 +501,6 @@ bool Tar::listFiles(const QString &directory, QStringList &files)
             emit cancelled();
             return false;
         }
-        if (isDotOrDotDot(info.fileName()))
-            continue;
         const QString path = directory + QLatin1Char('/') + info.fileName();
         if (!info.isDir() || info.isSymLink())
             files.append(path);

@@ -171,11 +171,11 @@ bool foreignLink(const QString &archive)
 }
 
 // Where the archive is written: a symbolic link at the archive's path is written through, as a
-// writer of the link's target would expect, unless it is a foreign one (above). A link that
-// leads nowhere resolvable (/dev/stdout on a pipe) is left to open() to follow.
+// writer of the link's target would expect. A link that leads nowhere resolvable (/dev/stdout on
+// a pipe) is left to open() to follow.
 QString resolvedArchivePath(const QString &archive)
 {
-    if (foreignLink(archive) || !QFileInfo(archive).isSymLink())
+    if (!QFileInfo(archive).isSymLink())
         return archive;
     const QString canonical = QFileInfo(archive).canonicalFilePath();
     return canonical.isEmpty() ? archive : canonical;
@@ -271,7 +271,9 @@ int main(int argc, char *argv[])
 
     // An older archive inside the tree is about to be replaced; packing it into its successor
     // would be of no use to anyone.
-    const QString target = resolvedArchivePath(archive);
+    // A foreign link (above) is never followed, but replaced.
+    const bool foreign = foreignLink(archive);
+    const QString target = foreign ? archive : resolvedArchivePath(archive);
     const QString oldArchive = QFileInfo(target).canonicalFilePath();
     const QString oldArchiveName = QFileInfo(oldArchive).fileName();
     ArchiveSources sources;
@@ -297,7 +299,7 @@ int main(int argc, char *argv[])
     // the archive's own name does.
     std::unique_ptr<QTemporaryFile> temporary;
     writePath = target;
-    if (foreignLink(target) || replaceable(target)) {
+    if (foreign || replaceable(target)) {
         temporary = std::make_unique<QTemporaryFile>(QFileInfo(target).absolutePath() +
                                                      QStringLiteral("/.orvex-pack-XXXXXX"));
         if (!temporary->open()) {

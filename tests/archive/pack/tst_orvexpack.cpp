@@ -156,6 +156,9 @@ private:
     QString path(const QString &relative) const { return dir->filePath(relative); }
     // A small installation tree: "bin/tool", "doc/README", "lib/link" -> "../bin/tool".
     bool buildTree(const QString &root) const;
+    // Starts packing ("-zv") a tree of "a-first" and a 64 GiB sparse "b-huge" into archive and
+    // returns once the packer has begun on the large file, so that a signal finds it inside.
+    void startInsideHugeFile(QProcess &process, const QString &archive);
 
     std::unique_ptr<QTemporaryDir> dir;
 };
@@ -174,6 +177,20 @@ bool tst_OrvexPack::buildTree(const QString &root) const
             writeFile(root + QLatin1String("/bin/tool"), "#!/bin/sh\n", 0755) &&
             writeFile(root + QLatin1String("/doc/README"), QByteArray(20000, 'r'), 0644) &&
             ::symlink("../bin/tool", encoded(root + QLatin1String("/lib/link")).constData()) == 0;
+}
+
+void tst_OrvexPack::startInsideHugeFile(QProcess &process, const QString &archive)
+{
+    const QString tree = path(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(tree));
+    QVERIFY(writeFile(tree + QLatin1String("/a-first"), "first"));
+    QVERIFY(writeSparseFile(tree + QLatin1String("/b-huge"), qint64(64) << 30));
+    process.start(program, {QStringLiteral("-zv"), archive, tree});
+    QVERIFY(process.waitForStarted());
+    QByteArray out;
+    while (!out.contains("b-huge\n") && process.waitForReadyRead(30000))
+        out += process.readAllStandardOutput();
+    QVERIFY(out.contains("b-huge\n"));
 }
 
 void tst_OrvexPack::help_data()
@@ -427,25 +444,11 @@ void tst_OrvexPack::writesThroughLink()
 // archive and without a temporary file.
 void tst_OrvexPack::interrupted()
 {
-    const QString tree = path(QStringLiteral("tree"));
-    QVERIFY(QDir().mkpath(tree));
-    QVERIFY(writeFile(tree + QLatin1String("/a-first"), "first"));
-    // A file of 64 GiB that takes no room: long enough to pack that the interrupt finds the
-    // program inside it.
-    const QByteArray huge = encoded(tree + QLatin1String("/b-huge"));
-    const int fd = ::open(huge.constData(), O_WRONLY | O_CREAT, 0644);
-    QVERIFY(fd >= 0);
-    QVERIFY(::ftruncate(fd, qint64(64) << 30) == 0);
-    ::close(fd);
     const QString archive = path(QStringLiteral("suite.tgz"));
-
     QProcess process;
-    process.start(program, {QStringLiteral("-zv"), archive, tree});
-    QVERIFY(process.waitForStarted());
-    QByteArray out;
-    while (!out.contains("b-huge\n") && process.waitForReadyRead(30000))
-        out += process.readAllStandardOutput();
-    QVERIFY(out.contains("b-huge\n"));
+    startInsideHugeFile(process, archive);
+    if (QTest::currentTestFailed())
+        return;
     ::kill(pid_t(process.processId()), SIGINT);
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);
@@ -458,28 +461,15 @@ void tst_OrvexPack::interrupted()
 // stops it.
 void tst_OrvexPack::ignoredHangupStaysIgnored()
 {
-    const QString tree = path(QStringLiteral("tree"));
-    QVERIFY(QDir().mkpath(tree));
-    QVERIFY(writeFile(tree + QLatin1String("/a-first"), "first"));
-    const QByteArray huge = encoded(tree + QLatin1String("/b-huge"));
-    const int fd = ::open(huge.constData(), O_WRONLY | O_CREAT, 0644);
-    QVERIFY(fd >= 0);
-    QVERIFY(::ftruncate(fd, qint64(64) << 30) == 0);
-    ::close(fd);
-
     QProcess process;
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     struct sigaction previous;
     QVERIFY(::sigaction(SIGHUP, &ignore, &previous) == 0);
-    process.start(program, {QStringLiteral("-zv"), path(QStringLiteral("a.tgz")), tree});
-    const bool started = process.waitForStarted();
+    startInsideHugeFile(process, path(QStringLiteral("a.tgz")));
     ::sigaction(SIGHUP, &previous, nullptr);
-    QVERIFY(started);
-    QByteArray out;
-    while (!out.contains("b-huge\n") && process.waitForReadyRead(30000))
-        out += process.readAllStandardOutput();
-    QVERIFY(out.contains("b-huge\n"));
+    if (QTest::currentTestFailed())
+        return;
     const quint64 hangup = quint64(1) << (SIGHUP - 1);
     const quint64 interrupt = quint64(1) << (SIGINT - 1);
     QVERIFY(signalMask(process.processId(), "SigIgn") & hangup);
